@@ -1,0 +1,14 @@
+// Whole-file helpers: existence, size, cutting a file down to its tail, and base names.
+#pragma once
+
+#include <cstdint>
+
+// 1 when the path names a regular file that can be opened for reading, else 0. No trace line.
+int FileExists(const char* path);
+// The size in bytes, or 0 when the file cannot be opened. A file of 4 GiB or more reports
+// 0xFFFFFFFF, a size no record-based reader accepts, instead of a wrapped value.
+uint32_t FileSizeOf(const char* path);
+// 1 when the file is at most `limit` bytes or has been cut to its last `keep` bytes, else 0.
+int TrimFileToTail(const char* path, uint32_t limit, uint32_t keep);
+// The part of the path after its last "\" or "/"; the whole path when there is none.
+const char* BaseName(const char* path);

@@ -1,0 +1,70 @@
+// The process-wide trace log. Every trace statement is the pair TraceMark + TracePrint, written
+// through the TRACE macro:  TRACE('W', "File has wrong size %u\n", size);
+//
+// Levels: C critical (dumps the history, then the critical-error handler ends the program),
+// D device and page events, I information, T detailed trace kept in memory only, W warnings and
+// failures.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#define TRACE(level, ...) (TraceMark((level), __LINE__, __FILE__), TracePrint(__VA_ARGS__))
+
+enum TraceState { TRACE_NOT_STARTED = 0, TRACE_RUNNING = 1, TRACE_STOPPED = 2, TRACE_FAILED = 3 };
+
+using TraceCriticalHandler = void (*)(const char* message);
+
+int TraceMark(char level, int line, const char* path);
+int TracePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+int TraceSetFileName(const char* path);
+void TraceSetSizeLimit(uint32_t bytes);
+// TRACE_RUNNING starts the log, TRACE_STOPPED stops it; returns the resulting state.
+TraceState TraceSetState(int request);
+TraceState TraceGetState();
+void TraceSetCriticalHandler(TraceCriticalHandler handler);
+void TraceSetThreadName(const char* name);
+int TraceDrain();
+void TraceFlush();
+int TraceDump(const char* path);
+
+// The console: once the application has one ("-console"), the drain writes every line there in
+// its level's colour. nullptr (the default) means no console.
+void TraceSetConsole(FILE* stream);
+// Where lines go at once while the log is not running; stdout by default, nullptr for nowhere
+// (the command-line tools keep their own output clean this way).
+void TraceSetStandardOutput(FILE* stream);
+
+// The low-level ring: (file, line, tick) marks that are only ever shown by a dump.
+void TraceLowLevel(const char* file, int line);
+
+// --- Test seam -------------------------------------------------------------------------------
+
+// One trace statement as the log recorded it (text cut to 127 characters, file to its base name).
+struct TraceLine {
+  char level;
+  std::string file;
+  int line;
+  std::string text;
+};
+
+// While one of these lives, every trace statement of any level is also appended to `lines`.
+class TraceCapture {
+ public:
+  TraceCapture();
+  ~TraceCapture();
+  TraceCapture(const TraceCapture&) = delete;
+  TraceCapture& operator=(const TraceCapture&) = delete;
+
+  std::vector<TraceLine> lines;
+  // True when some captured line has this level and exactly this text.
+  bool Contains(char level, const std::string& text) const;
+  // The texts of the captured lines of one level, in order.
+  std::vector<std::string> Texts(char level) const;
+};
+
+// Puts the whole log back into its state at load (stopped file, empty rings, default options).
+void TraceResetForTests();
