@@ -59,6 +59,10 @@ void CreateConnectionMutex() {
   if (!g_connection_mutex) g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
 }
 
+void ResetConnectionMutexForTests() {
+  g_connection_mutex.reset();
+}
+
 int LockConnectionMutex() {
   if (!g_connection_mutex) {
     g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();

@@ -29,6 +29,8 @@ void CreateConnectionMutex();
 // callers carry on either way.
 int LockConnectionMutex();
 void ReleaseConnectionMutex();
+// Puts the connection mutex back to "not created" (tests).
+void ResetConnectionMutexForTests();
 
 // Lists the present bulk machines (at most 128 members) into `list`, each {id, no device,
 // free, path, ticket 0}. Returns 0 when the device set could not be had.
