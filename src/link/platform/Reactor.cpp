@@ -60,7 +60,7 @@ bool Reactor::Start(const Pending& op, uint32_t* error) {
   const bool finished = op.write ? op.handle->TryWrite(op.buffer, op.size, &op_error, &bytes)
                                  : op.handle->TryRead(op.buffer, op.size, &op_error, &bytes);
   if (finished) {
-    done_.push_back({op.routine, op_error, bytes, op.overlapped});
+    done_.push_back({op.handle, op.write, op.routine, op_error, bytes, op.overlapped});
   } else {
     pending_.push_back(op);
   }
@@ -73,7 +73,8 @@ int Reactor::Cancel(DeviceHandle* handle) {
   int cancelled = 0;
   for (auto it = pending_.begin(); it != pending_.end();) {
     if (it->handle == handle) {
-      done_.push_back({it->routine, kErrorOperationAborted, 0, it->overlapped});
+      done_.push_back(
+          {it->handle, it->write, it->routine, kErrorOperationAborted, 0, it->overlapped});
       it = pending_.erase(it);
       ++cancelled;
     } else {
@@ -85,7 +86,9 @@ int Reactor::Cancel(DeviceHandle* handle) {
 
 bool Reactor::HasPending(const DeviceHandle* handle, bool write) const {
   return std::any_of(pending_.begin(), pending_.end(),
-                     [&](const Pending& p) { return p.handle == handle && p.write == write; });
+                     [&](const Pending& p) { return p.handle == handle && p.write == write; }) ||
+         std::any_of(done_.begin(), done_.end(),
+                     [&](const Done& d) { return d.handle == handle && d.write == write; });
 }
 
 void Reactor::Discard(const Overlapped* overlapped) {
@@ -101,7 +104,7 @@ void Reactor::Sweep() {
     const bool finished = op.write ? op.handle->TryWrite(op.buffer, op.size, &error, &bytes)
                                    : op.handle->TryRead(op.buffer, op.size, &error, &bytes);
     if (finished) {
-      done_.push_back({op.routine, error, bytes, op.overlapped});
+      done_.push_back({op.handle, op.write, op.routine, error, bytes, op.overlapped});
       pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
     } else {
       ++i;

@@ -28,6 +28,8 @@ class Reactor : public qclock::AlertableWaiter {
   // Completes the handle's pending transfers with kErrorOperationAborted; their routines run at
   // the next alertable sleep. Returns how many were cancelled.
   int Cancel(DeviceHandle* handle);
+  // True while a transfer of that direction is pending or finished with its routine not yet
+  // run: a handle has at most one of each.
   bool HasPending(const DeviceHandle* handle, bool write) const;
   // Drops completions not yet run whose record is `overlapped` (its owner is going away).
   void Discard(const Overlapped* overlapped);
@@ -51,6 +53,8 @@ class Reactor : public qclock::AlertableWaiter {
     CompletionRoutine routine;
   };
   struct Done {
+    const DeviceHandle* handle;
+    bool write;
     CompletionRoutine routine;
     uint32_t error;
     uint32_t bytes;
