@@ -17,6 +17,7 @@ enum TraceState { TRACE_NOT_STARTED = 0, TRACE_RUNNING = 1, TRACE_STOPPED = 2, T
 
 using TraceCriticalHandler = void (*)(const char* message);
 
+// `path` is kept until the next mark: pass a literal (the macro passes __FILE__).
 int TraceMark(char level, int line, const char* path);
 int TracePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
