@@ -13,6 +13,8 @@ class DealSet {
   void clear() { deals_.clear(); }
   void reserve(size_t count) { deals_.reserve(count); }
   void push_back(const Deal& deal) { deals_.push_back(deal); }
+  // Appends an empty deal and returns it, for filling in place.
+  Deal& emplace_back() { return deals_.emplace_back(); }
 
   // Deal `index`, 0 <= index < size(). Any other index is a programming error: it writes a
   // critical trace line and ends the program rather than read outside the set. Callers check the

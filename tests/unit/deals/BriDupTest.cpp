@@ -3,6 +3,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <utility>
+#include <vector>
 
 #include "BriDup.h"
 #include "DealFiles.h"
@@ -95,29 +97,29 @@ TEST_F(DealFileTest, WestIsTheThirteenMissingCardsInAscendingOrder) {
 }
 
 TEST_F(DealFileTest, OneBadDealDiscardsTheWholeFile) {
+  // Fields are replaced in the bad deal; North's first field holds 49. The first bad field in
+  // file order names the fault.
   const struct {
     const char* name;
     uint32_t record_size;
     int bad_deal;
-    int field;  // 0..38, or -1 to copy field 0 into field 38
-    const char* value;
+    std::vector<std::pair<int, const char*>> fields;
     const char* warning;
   } kCases[] = {
-      {"a.bri", 128, 3, 5, "00", "Card out of range in deal 3\n"},
-      {"b.bri", 128, 3, 20, "53", "Card out of range in deal 3\n"},
-      {"c.dup", 156, 2, 38, "\xFF\xFF", "Card out of range in deal 2\n"},
-      {"d.dup", 156, 1, 1, "01", "Duplcate card in deal 1\n"},
-      {"e.bri", 128, 4, -1, "", "Duplcate card in deal 4\n"},
+      {"a.bri", 128, 3, {{5, "00"}}, "Card out of range in deal 3\n"},
+      {"b.bri", 128, 3, {{20, "53"}}, "Card out of range in deal 3\n"},
+      {"c.dup", 156, 2, {{38, "\xFF\xFF"}}, "Card out of range in deal 2\n"},
+      {"d.dup", 156, 1, {{1, "01"}}, "Duplcate card in deal 1\n"},
+      {"e.bri", 128, 4, {{38, "49"}}, "Duplcate card in deal 4\n"},
+      {"f.bri", 128, 2, {{1, "49"}, {20, "99"}}, "Duplcate card in deal 2\n"},
+      {"g.dup", 156, 2, {{1, "99"}, {20, "49"}}, "Card out of range in deal 2\n"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
     std::string bytes;
     for (int deal = 0; deal < 4; ++deal) bytes += Record(DealtRoundDeal(), c.record_size);
-    const size_t record = (c.bad_deal - 1) * c.record_size;
-    if (c.field < 0) {
-      bytes.replace(record + 76, 2, bytes.substr(record, 2));
-    } else {
-      bytes.replace(record + 2 * c.field, 2, c.value);
+    for (const auto& [field, value] : c.fields) {
+      bytes.replace((c.bad_deal - 1) * c.record_size + 2 * field, 2, value);
     }
     DealSet deals = PreviousSet();
     TraceCapture capture;
