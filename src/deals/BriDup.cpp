@@ -123,9 +123,19 @@ bool ReadDealRecords(const char* path, DealSet& deals, uint32_t record_size) {
     return false;
   }
 
+  const uint32_t count = size / record_size;
+  // A file too large for memory is bad input, not a reason to end the program. Room for the
+  // deals is made here too, so that running out of it leaves the set as it was.
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
-  if (!buffer) {
-    // A file too large for memory is bad input, not a reason to end the program.
+  bool room = buffer != nullptr;
+  if (room) {
+    try {
+      deals.reserve(count);
+    } catch (const std::bad_alloc&) {
+      room = false;
+    }
+  }
+  if (!room) {
     TRACE('W', "Out of mem\n");
     return false;
   }
@@ -146,7 +156,6 @@ bool ReadDealRecords(const char* path, DealSet& deals, uint32_t record_size) {
   if (!ReadWhole(file.get(), buffer.get(), size)) return false;
   file.Close();
 
-  const uint32_t count = size / record_size;
   if (record_size == kDupRecordSize) {
     TRACE('D', "File OK\n");
   } else {
@@ -154,12 +163,6 @@ bool ReadDealRecords(const char* path, DealSet& deals, uint32_t record_size) {
   }
 
   deals.clear();
-  try {
-    deals.reserve(count);
-  } catch (const std::bad_alloc&) {
-    TRACE('W', "Out of mem\n");
-    return false;
-  }
   for (uint32_t i = 1; i <= count; ++i) {
     const uint8_t* record = buffer.get() + static_cast<size_t>(i - 1) * record_size;
     // Decoded in place: a deal built elsewhere byte by byte and then copied costs more than
