@@ -131,6 +131,7 @@ TEST_F(DealFileTest, OneBadDealDiscardsTheWholeFile) {
 
 TEST_F(DealFileTest, RefusedFilesLeaveTheSetAsItWas) {
   std::filesystem::create_directories(dir_ / "folder.bri");
+  ASSERT_EQ(mkfifo((dir_ / "pipe.dup").c_str(), 0600), 0);  // opening it must not hang
   const struct {
     const char* name;
     size_t size;
@@ -148,6 +149,7 @@ TEST_F(DealFileTest, RefusedFilesLeaveTheSetAsItWas) {
       {"missing.bri", 0, LoadDealFile, "File does not exist\n"},
       {"missing.dup", 0, ReadDupFile, "File does not exist\n"},
       {"folder.bri", 0, LoadDealFile, "File does not exist\n"},
+      {"pipe.dup", 0, LoadDealFile, "File does not exist\n"},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
