@@ -3,6 +3,7 @@
 // reason on standard error and the exit status 1; the other files are still written.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "BriDup.h"
 #include "DealFormat.h"
