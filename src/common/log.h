@@ -42,7 +42,9 @@ void TraceSetStandardOutput(FILE* stream);
 // The low-level ring: (file, line, tick) marks that are only ever shown by a dump.
 void TraceLowLevel(const char* file, int line);
 
-// --- Test seam -------------------------------------------------------------------------------
+// --- Capturing lines -------------------------------------------------------------------------
+// Tests read what the log wrote through this; the command-line tools use it to report the reason
+// a reader gave for a failure.
 
 // One trace statement as the log recorded it (text cut to 127 characters, file to its base name).
 struct TraceLine {
