@@ -89,18 +89,19 @@ void EnableEmulatorLink(bool on) {
 }
 
 const char* LoginName() {
-  static char name[80];
-  name[0] = '\0';
-  passwd entry;
-  passwd* found = nullptr;
-  char scratch[1024];
-  if (getpwuid_r(geteuid(), &entry, scratch, sizeof scratch, &found) == 0 && found != nullptr &&
-      found->pw_name != nullptr) {
-    std::snprintf(name, sizeof name, "%s", found->pw_name);
-  } else if (const char* user = std::getenv("USER")) {
-    std::snprintf(name, sizeof name, "%s", user);
-  }
-  return name;
+  // Looked up once: it does not change while the program runs, and every exchange needs it.
+  static const std::string name = [] {
+    passwd entry;
+    passwd* found = nullptr;
+    char scratch[1024];
+    if (getpwuid_r(geteuid(), &entry, scratch, sizeof scratch, &found) == 0 && found != nullptr &&
+        found->pw_name != nullptr) {
+      return std::string(found->pw_name).substr(0, 79);
+    }
+    const char* user = std::getenv("USER");
+    return std::string(user != nullptr ? user : "").substr(0, 79);
+  }();
+  return name.c_str();
 }
 
 // --- Construction, Init, ClientInit, CloseDevice -----------------------------------------------
