@@ -2,7 +2,9 @@
 // on first use; tests install fakes. The emulator link exists only once it is switched on.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 #include "DeviceHandle.h"
 #include "EmuBackend.h"
@@ -24,6 +26,11 @@ Backends SetBackends(const Backends& backends);
 void EnableEmulator(bool on);
 
 std::unique_ptr<DeviceBackend> MakeHidapiBackend();
+// The bulk machine's device path: \\?\usb#vid_VVVV&pid_PPPP#INSTANCE#{101f9e3f-...}, its
+// INSTANCE being the serial number when that is 1 to 8 hexadecimal digits, else the bus number
+// and the last (up to three) port numbers, two hexadecimal digits each.
+std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth);
+std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance);
 std::unique_ptr<DeviceBackend> MakeLibusbBackend();
 
 // Installs a backend set for the lifetime of a scope (tests).

@@ -13,6 +13,7 @@
 // to back, and a short USB packet does not end the transfer early.
 #include <libusb.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -112,43 +113,26 @@ bool FindBulkInterface(libusb_device* device, Endpoints* found) {
   return ok;
 }
 
-bool IsShortHex(const char* text) {
-  const size_t n = std::strlen(text);
-  if (n == 0 || n > 8) return false;
-  for (size_t i = 0; i < n; ++i) {
-    if (!std::isxdigit(static_cast<unsigned char>(text[i]))) return false;
-  }
-  return true;
-}
-
 std::string InstanceOf(libusb_device* device, const libusb_device_descriptor& descriptor) {
+  std::string serial;
   if (descriptor.iSerialNumber != 0) {
     libusb_device_handle* handle = nullptr;
     if (libusb_open(device, &handle) == 0) {
-      unsigned char serial[256] = {};
-      const int n = libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, serial,
-                                                       sizeof serial - 1);
-      libusb_close(handle);
-      if (n > 0 && IsShortHex(reinterpret_cast<char*>(serial))) {
-        return reinterpret_cast<char*>(serial);
+      unsigned char text[256] = {};
+      if (libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text,
+                                             sizeof text - 1) > 0) {
+        serial = reinterpret_cast<char*>(text);
       }
+      libusb_close(handle);
     }
   }
   uint8_t ports[8] = {};
   const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
-  char text[16];
-  int at = std::snprintf(text, sizeof text, "%02X", libusb_get_bus_number(device));
-  for (int i = depth > 3 ? depth - 3 : 0; i < depth; ++i) {
-    at += std::snprintf(text + at, sizeof text - static_cast<size_t>(at), "%02X", ports[i]);
-  }
-  return text;
+  return BulkInstance(serial, libusb_get_bus_number(device), ports, depth < 0 ? 0 : depth);
 }
 
 std::string PathOf(libusb_device* device, const libusb_device_descriptor& descriptor) {
-  char head[64];
-  std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", descriptor.idVendor,
-                descriptor.idProduct);
-  return head + InstanceOf(device, descriptor) + "#" + kInterfaceClass;
+  return BulkDevicePath(descriptor.idVendor, descriptor.idProduct, InstanceOf(device, descriptor));
 }
 
 // One claimed machine shared by its two pipes.
@@ -439,6 +423,25 @@ PipeHandle::~PipeHandle() {
 }
 
 }  // namespace
+
+std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth) {
+  const bool hex = !serial.empty() && serial.size() <= 8 &&
+                   std::all_of(serial.begin(), serial.end(),
+                               [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+  if (hex) return serial;
+  char text[16];
+  int at = std::snprintf(text, sizeof text, "%02X", bus);
+  for (int i = depth > 3 ? depth - 3 : 0; i < depth; ++i) {
+    at += std::snprintf(text + at, sizeof text - static_cast<size_t>(at), "%02X", ports[i]);
+  }
+  return text;
+}
+
+std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance) {
+  char head[64];
+  std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", vendor, product);
+  return head + instance + "#" + kInterfaceClass;
+}
 
 std::unique_ptr<DeviceBackend> MakeLibusbBackend() {
   return std::make_unique<LibusbBackend>();
