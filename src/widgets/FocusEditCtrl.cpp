@@ -190,10 +190,16 @@ void CFocusEditCtrl::changeEvent(QEvent* event) {
 void CFocusEditCtrl::contextMenuEvent(QContextMenuEvent* event) {
   QMenu* menu = createStandardContextMenu();
   menu->setObjectName("editMenu");
-  // The menu's paste must filter like every other way in.
-  if (QAction* paste = menu->findChild<QAction*>(QStringLiteral("edit-paste"))) {
-    disconnect(paste, &QAction::triggered, nullptr, nullptr);
-    connect(paste, &QAction::triggered, this, &CFocusEditCtrl::Paste);
+  // The menu's paste must filter like every other way in. The standard menu names its
+  // actions only by their text.
+  const QString paste_text = QLineEdit::tr("&Paste");
+  const QList<QAction*> actions = menu->actions();
+  for (QAction* action : actions) {
+    if (action->text().section(QLatin1Char('\t'), 0, 0) == paste_text) {
+      action->setObjectName("edit-paste");
+      disconnect(action, &QAction::triggered, nullptr, nullptr);
+      connect(action, &QAction::triggered, this, &CFocusEditCtrl::Paste);
+    }
   }
   menu->setAttribute(Qt::WA_DeleteOnClose);
   menu->popup(event->globalPos());
