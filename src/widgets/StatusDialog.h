@@ -52,7 +52,8 @@ class CStatusDialog : public QDialog {
   static void AddToolTip(QWidget* control, const char* text);
 
   // The key filter, run for every key press meant for this dialog or one of its controls
-  // before the control sees it. True when the key was consumed.
+  // before the control sees it. True when the key was consumed. It hooks the window the key
+  // arrives at, so tests send keys to the window: QTest::keyClick(dialog.windowHandle(), ...).
   virtual bool PreTranslateKey(QKeyEvent* event);
 
  public slots:

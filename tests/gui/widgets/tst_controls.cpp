@@ -56,16 +56,6 @@ class ControlsTest : public QObject {
     QTest::mouseClick(buttons[2], Qt::LeftButton);
     QVERIFY(buttons[2]->GetCheck());
   }
-
-  void plainButtonDoesNotStayDown() {
-    FooButton button("Reset");
-    QVERIFY(!button.IsToggle());
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QVERIFY(!button.GetCheck());
-    button.SetToggle(true);
-    QTest::mouseClick(&button, Qt::LeftButton);
-    QVERIFY(button.GetCheck());
-  }
 };
 
 QTEST_MAIN(ControlsTest)
