@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "FooButton.h"
+#include "PageFactory.h"
 #include "Page_Start.h"
 #include "USBinterface.h"
 #include "clock.h"
@@ -199,12 +200,7 @@ void CMainDlg::CreateMenuButtons() {
 
 void CMainDlg::CreatePages() {
   for (const PageEntry& entry : kPages) {
-    GenericChildDialog* page;
-    if (entry.number == 0) {
-      page = new Page_Start(entry.name);
-    } else {
-      page = new EmptyPage(entry.name, entry.template_id);
-    }
+    GenericChildDialog* page = CreatePageObject(entry.number, entry.name, entry.template_id, this);
     page->Create(this, kPageFrameId);
     if (entry.number == 0) {
       page->show();
