@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <random>
+#include <regex>
+
+#include "SimCards.h"
+#include "SimDeck.h"
+
+namespace qsim {
+namespace {
+
+TEST(SimCards, MachineNamesFollowTheFirmwareLetters) {
+  const struct {
+    int card;
+    const char* name;
+  } cases[] = {{1, "S1"},  {2, "SK"},  {3, "SD"},   {4, "SB"},  {5, "S10"}, {13, "S2"},
+               {16, "HD"}, {27, "R1"}, {31, "R10"}, {40, "K1"}, {41, "KK"}, {52, "K2"}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(MachineCardName(c.card), c.name) << c.card;
+  }
+}
+
+// The program reads a reported card back with this expression; every card's name must come
+// back whole, or the operator would see the wrong card.
+TEST(SimCards, EveryNameSurvivesTheProgramsCardExpression) {
+  const std::regex expression("([SHRK])([KDB0-9]|10) (already read in .*)");
+  for (int card = 1; card <= kCardsInDeck; ++card) {
+    const std::string reply = MachineCardName(card) + " already read in pocket 2";
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(reply, match, expression)) << reply;
+    EXPECT_EQ(match[1].str() + match[2].str(), MachineCardName(card));
+    EXPECT_EQ(match.position(0), 0) << reply;
+  }
+}
+
+TEST(SimCards, ParseReadsEveryNotation) {
+  for (int card = 1; card <= kCardsInDeck; ++card) {
+    EXPECT_EQ(ParseCard(MachineCardName(card)), card);
+    EXPECT_EQ(ParseCard(BridgeCardName(card)), card);
+    EXPECT_EQ(ParseCard(std::to_string(card)), card);
+  }
+  EXPECT_EQ(ParseCard("hq"), 16);
+  EXPECT_EQ(ParseCard("D10"), 31);
+  EXPECT_EQ(ParseCard("kd"), 42);  // queen of clubs in the firmware's letters
+  for (const char* bad : {"", "X1", "S11", "S0", "53", "0", "H", "SAK", "100"}) {
+    EXPECT_EQ(ParseCard(bad), 0) << bad;
+  }
+}
+
+TEST(SimCards, HandTextListsSuitsFromTheAceDown) {
+  std::vector<int> cards;
+  for (const char* name :
+       {"C2", "SA", "HJ", "SQ", "D8", "SK", "HT", "H9", "D7", "D6", "D5", "C4", "C3"}) {
+    cards.push_back(ParseCard(name));
+  }
+  EXPECT_EQ(HandText(cards), "AKQ.JT9.8765.432");
+  EXPECT_EQ(HandText({ParseCard("SA"), ParseCard("C2")}), "A...2");
+  EXPECT_EQ(HandText({ParseCard("HQ"), ParseCard("HQ")}), ".QQ..");
+  EXPECT_EQ(HandText({}), "...");
+}
+
+TEST(SimDeck, PileHoldsTheDeckWithItsFaults) {
+  std::mt19937 random(7);
+  DeckSpec spec;
+  spec.shuffled = true;
+  std::vector<FeedCard> pile = BuildPile(spec, 1, random);
+  ASSERT_EQ(pile.size(), 52u);
+  std::vector<int> count(53);
+  for (const FeedCard& c : pile) {
+    ++count[c.card];
+    EXPECT_EQ(c.barcode, Barcode::k7Bar);
+  }
+  EXPECT_EQ(std::count(count.begin() + 1, count.end(), 1), 52);
+
+  spec.missing = ParseCard("SA");
+  spec.doubled = ParseCard("HQ");
+  spec.doubled_at = 10;
+  spec.barcode = Barcode::k5Bar;
+  pile = BuildPile(spec, 2, random);
+  ASSERT_EQ(pile.size(), 104u);
+  EXPECT_EQ(pile[10].card, ParseCard("HQ"));
+  EXPECT_EQ(std::count_if(pile.begin(), pile.end(), [](const FeedCard& c) { return c.card == 1; }),
+            1);
+  EXPECT_EQ(std::count_if(pile.begin(), pile.end(), [](const FeedCard& c) { return c.card == 16; }),
+            3);
+  EXPECT_EQ(pile[0].barcode, Barcode::k5Bar);
+}
+
+TEST(SimDeck, ParseDeckSpecTakesWhatTheControlLineSays) {
+  DeckSpec spec;
+  EXPECT_EQ(ParseDeckSpec("doubled HQ 3", spec), "");
+  EXPECT_EQ(spec.doubled, 16);
+  EXPECT_EQ(spec.doubled_at, 3);
+  EXPECT_EQ(ParseDeckSpec("missing r10", spec), "");
+  EXPECT_EQ(spec.missing, 31);
+  EXPECT_EQ(ParseDeckSpec("full", spec), "");
+  EXPECT_EQ(spec.missing, 0);
+  EXPECT_EQ(spec.doubled, 0);
+  EXPECT_NE(ParseDeckSpec("missing X9", spec), "");
+  EXPECT_NE(ParseDeckSpec("doubled HQ far", spec), "");
+  EXPECT_NE(ParseDeckSpec("order SA SK", spec), "");
+  EXPECT_NE(ParseDeckSpec("", spec), "");
+
+  std::string order = "order";
+  for (int card = 52; card >= 1; --card) {
+    order += " " + std::to_string(card);
+  }
+  EXPECT_EQ(ParseDeckSpec(order, spec), "");
+  std::mt19937 random(1);
+  const std::vector<FeedCard> pile = BuildPile(spec, 1, random);
+  EXPECT_EQ(pile.front().card, 52);
+  EXPECT_EQ(pile.back().card, 1);
+}
+
+}  // namespace
+}  // namespace qsim
