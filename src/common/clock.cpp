@@ -10,7 +10,8 @@ class SystemClock : public Clock {
  public:
   uint32_t TickCount() override {
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
   }
   void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 };
@@ -27,7 +28,9 @@ Clock* SetClock(Clock* clock) {
   return previous;
 }
 
-Clock& CurrentClock() { return *g_clock; }
+Clock& CurrentClock() {
+  return *g_clock;
+}
 
 AlertableWaiter* SetAlertableWaiter(AlertableWaiter* waiter) {
   AlertableWaiter* previous = g_waiter;
@@ -35,9 +38,13 @@ AlertableWaiter* SetAlertableWaiter(AlertableWaiter* waiter) {
   return previous;
 }
 
-uint32_t GetTickCount() { return g_clock->TickCount(); }
+uint32_t GetTickCount() {
+  return g_clock->TickCount();
+}
 
-void Sleep(uint32_t ms) { g_clock->Sleep(ms); }
+void Sleep(uint32_t ms) {
+  g_clock->Sleep(ms);
+}
 
 uint32_t SleepEx(uint32_t ms, bool alertable) {
   if (alertable && g_waiter != nullptr) {

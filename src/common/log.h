@@ -51,7 +51,8 @@ struct TraceLine {
   std::string text;
 };
 
-// While one of these lives, every trace statement of any level is also appended to `lines`.
+// While one of these lives, every trace statement of any level is also appended to `lines`, even
+// before the log was first started.
 class TraceCapture {
  public:
   TraceCapture();
@@ -66,5 +67,8 @@ class TraceCapture {
   std::vector<std::string> Texts(char level) const;
 };
 
-// Puts the whole log back into its state at load (stopped file, empty rings, default options).
+// Puts the whole log back into its state at load (closed file, empty rings, default options).
 void TraceResetForTests();
+// How many lines wait in the output queue, and how many records the history holds.
+size_t TraceQueuedForTests();
+size_t TraceHistoryForTests();

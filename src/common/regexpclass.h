@@ -25,29 +25,51 @@ class RegexpClass {
   int NextMatch();
   // Writes `source` with "&", "\0" .. "\9" replaced by sub-matches into `dest`, never more than
   // `dest_size` bytes including the terminating NUL (the text is cut to fit). `limit` caps the
-  // characters copied for each inserted sub-match, -1 for no cap. Returns 1 on success, 0 on
-  // failure (NULL or damaged program, damaged match string).
+  // characters copied for each inserted sub-match, -1 (any negative value) for no cap. Returns 1 on
+  // success, 0 on failure (NULL or damaged program, damaged match string).
   int regsub(const char* source, char* dest, size_t dest_size, int limit = -1);
 
   // True when the pattern compiled.
   bool IsValid() const { return program_ != nullptr; }
-  // Start and length of sub-match n of the last match; -1 / 0 when it took no part.
+  // Start and end of sub-match n of the last match; nullptr when it took no part.
   // (For callers that want the text without copying it.)
   const char* SubStart(int n) const;
   const char* SubEnd(int n) const;
 
  private:
   struct Program;
+
+  // Compiling: the same parser runs twice, first measuring (code_ == &dummy_), then emitting.
+  char* Reg(bool paren, int* flagp);
+  char* Branch(int* flagp);
+  char* Piece(int* flagp);
+  char* Atom(int* flagp);
+  char* Set();
+  char* LiteralRun(int* flagp);
+  char* Node(int op);
+  void Emit(int byte);
+  void Insert(int op, char* operand);
+  void Tail(char* node, const char* target);
+  void OpTail(char* node, const char* target);
+  char* NextNode(char* node) const;
+  void FindHints(int flags);
+
+  // Matching.
+  int Try(const char* at);
+  bool Run(const char* node);
+  long Repeat(const char* node);
+  void ClearSubs();
+
   Program* program_ = nullptr;
-  // Compiling and matching state lives here too; see regexpclass.cpp.
   const char* parse_ = nullptr;
   int npar_ = 0;
   char dummy_ = 0;
   char* code_ = nullptr;
+  char* code_end_ = nullptr;
+  bool overflow_ = false;
   long size_ = 0;
   const char* input_ = nullptr;
   const char* bol_ = nullptr;
   const char** startp_ = nullptr;
   const char** endp_ = nullptr;
-  const char* text_end_ = nullptr;
 };

@@ -1,0 +1,596 @@
+// The trace log: fixed rings of fixed records, so that writing a line never allocates, a drain
+// that writes queued lines to the console and the log file within a small time budget, and a
+// history of detailed lines that is dumped when a critical line arrives.
+#include "log.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "Fileutils.h"
+#include "clock.h"
+#include "trace_ring.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/syscall.h>
+#include <sys/time.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr uint32_t kHistorySlots = 1u << 22;
+constexpr uint32_t kOutputSlots = 4096;
+constexpr uint32_t kLowLevelSlots = 1024;
+constexpr uint32_t kDrainBudgetMs = 4;
+constexpr uint32_t kReopenIntervalMs = 5000;
+constexpr int kLockWaits = 1002;
+
+struct LowLevelRecord {
+  char file[32];
+  int32_t line;
+  uint32_t tick;
+};
+static_assert(sizeof(LowLevelRecord) == 40);
+
+// Zero at load; the history alone is 4,194,304 records of 172 bytes.
+TraceRing<TraceRecord, kHistorySlots> g_history;
+TraceRing<TraceRecord, kOutputSlots> g_output;
+TraceRing<LowLevelRecord, kLowLevelSlots> g_lowlevel;
+
+char g_file_name[260] = "log.txt";
+uint32_t g_size_limit = 0;
+std::recursive_mutex* g_lock = nullptr;  // created by the first state change, never freed
+FILE* g_log_file = nullptr;
+TraceState g_state = TRACE_NOT_STARTED;
+
+bool g_history_recording = true;
+bool g_history_suspended = false;
+bool g_stdout_printing = true;
+bool g_file_output = true;
+FILE* g_console = nullptr;
+FILE* g_stdout = stdout;
+TraceCriticalHandler g_handler = nullptr;
+
+char g_pending_level = 0;
+char g_pending_path[256] = "";
+int g_pending_line = 0;
+
+int g_nesting = 0;
+int g_drain_running = 0;
+bool g_in_handler = false;
+bool g_state_change = false;
+bool g_reopening = false;
+bool g_reopened_once = false;
+uint32_t g_next_reopen = 0;
+
+// Lock acquisitions of TraceMark that the matching TracePrint still has to give back.
+thread_local int t_marks_held = 0;
+
+std::mutex g_names_lock;
+std::map<uint32_t, std::string> g_thread_names;
+
+TraceCapture* g_capture = nullptr;
+
+uint32_t CurrentThreadId() {
+#if defined(_WIN32)
+  return static_cast<uint32_t>(GetCurrentThreadId());
+#else
+  return static_cast<uint32_t>(syscall(SYS_gettid));
+#endif
+}
+
+void LocalTime(TraceRecord& record) {
+  timeval tv{};
+  gettimeofday(&tv, nullptr);
+  tm local{};
+  const time_t seconds = tv.tv_sec;
+  localtime_r(&seconds, &local);
+  record.year = static_cast<uint16_t>(local.tm_year + 1900);
+  record.month = static_cast<uint16_t>(local.tm_mon + 1);
+  record.day_of_week = static_cast<uint16_t>(local.tm_wday);
+  record.day = static_cast<uint16_t>(local.tm_mday);
+  record.hour = static_cast<uint16_t>(local.tm_hour);
+  record.minute = static_cast<uint16_t>(local.tm_min);
+  record.second = static_cast<uint16_t>(local.tm_sec);
+  record.millisecond = static_cast<uint16_t>(tv.tv_usec / 1000);
+}
+
+void FillRecord(TraceRecord& record, char level, const char* base, int line, const char* text) {
+  std::memset(&record, 0, sizeof record);
+  record.level = level;
+  record.kind = 0;
+  LocalTime(record);
+  record.tick = qclock::GetTickCount();
+  record.line = static_cast<uint16_t>(line);
+  record.reserved = 0;
+  std::strncpy(record.file, base, sizeof record.file - 1);
+  std::strncpy(record.text, text, sizeof record.text - 1);
+  record.thread = CurrentThreadId();
+}
+
+void ThreadName(uint32_t thread, char* out, size_t size) {
+  std::lock_guard<std::mutex> guard(g_names_lock);
+  auto it = g_thread_names.find(thread);
+  if (it != g_thread_names.end()) {
+    std::snprintf(out, size, "%s", it->second.c_str());
+  } else {
+    std::snprintf(out, size, "%04X", thread);
+  }
+}
+
+// Removes every trailing line feed and carriage return, then ends the line with one "\n".
+void EndLine(char* line, size_t size) {
+  size_t n = std::strlen(line);
+  while (n > 0 && (line[n - 1] == '\n' || line[n - 1] == '\r')) {
+    line[--n] = 0;
+  }
+  if (n + 1 < size) {
+    line[n] = '\n';
+    line[n + 1] = 0;
+  } else {
+    line[size - 2] = '\n';
+  }
+}
+
+const char* ColourOf(char level) {
+  switch (level) {
+    case 'C':
+      return "\033[1;31m";  // 12, bright red
+    case 'D':
+      return "\033[1;32m";  // 10, bright green
+    case 'I':
+    case 'T':
+      return "\033[0;37m";  // 7, light grey
+    case 'W':
+      return "\033[0;33m";  // 6, dark yellow
+    default:
+      return nullptr;  // the colour stays as it is
+  }
+}
+constexpr const char* kColourRed = "\033[1;31m";
+constexpr const char* kColourReset = "\033[0;37m";
+
+void ConsoleWrite(const char* colour, const char* text) {
+  if (g_console == nullptr) {
+    return;
+  }
+  if (colour != nullptr) {
+    std::fputs(colour, g_console);
+  }
+  if (text != nullptr) {
+    std::fputs(text, g_console);
+  }
+  std::fflush(g_console);
+}
+
+void RecordHistory(char level, const char* base, int line, const char* text) {
+  if (!g_history_recording || g_history_suspended) {
+    return;
+  }
+  TraceRecord record;
+  FillRecord(record, level, base, line, text);
+  g_history.Push(record);
+}
+
+bool TickPast(uint32_t now, uint32_t deadline) {
+  return static_cast<int32_t>(now - deadline) > 0;
+}
+
+void Reopen();
+
+void WriteOutput(char level, const char* base, int line, const char* text) {
+  if (level == 0) {
+    return;  // no trace macro has run yet: the log was never started
+  }
+  ++g_nesting;
+  if (level == 'C') {
+    g_history_suspended = true;
+  }
+  TraceRecord record;
+  FillRecord(record, level, base, line, text);
+  if (g_state != TRACE_RUNNING && g_stdout_printing && g_stdout != nullptr) {
+    char formatted[512];
+    FormatTraceLine(record, formatted, sizeof formatted);
+    std::fputs(formatted, g_stdout);
+    std::fflush(g_stdout);
+  }
+  g_output.Push(record);
+  if (g_nesting == 1) {
+    TraceDrain();
+    if (level == 'C' && !g_in_handler) {
+      char message[512];
+      std::snprintf(message, sizeof message, "File :%s\nLine :%i\n%s", record.file,
+                    static_cast<int>(record.line), record.text);
+      if (g_handler != nullptr) {
+        g_in_handler = true;
+        g_handler(message);
+        g_in_handler = false;
+      }
+    }
+  }
+  --g_nesting;
+}
+
+// The periodic reopen lets a size limit take effect while the program runs. It is the stop and
+// start of the log, except that the in-memory history survives it: otherwise every reopen would
+// throw away exactly what a later critical line needs to explain itself.
+void Reopen() {
+  TRACE('T', "Log reopen\n");
+  g_reopening = true;
+  TraceSetState(TRACE_STOPPED);
+  TraceSetState(TRACE_RUNNING);
+  g_reopening = false;
+}
+
+void ResetRings() {
+  g_history.Clear();
+  g_lowlevel.Clear();
+}
+
+}  // namespace
+
+void FormatTraceLine(const TraceRecord& record, char* out, size_t size) {
+  char name[40];
+  ThreadName(record.thread, name, sizeof name);
+  std::snprintf(out, size, "%-10s %02u.%02u:%02u:%03u (%05lu) %c %12s %5hu %s", name,
+                static_cast<unsigned>(record.hour), static_cast<unsigned>(record.minute),
+                static_cast<unsigned>(record.second), static_cast<unsigned>(record.millisecond),
+                static_cast<unsigned long>(record.tick % 100000u), record.level, record.file,
+                static_cast<unsigned short>(record.line), record.text);
+  EndLine(out, size);
+}
+
+int TraceMark(char level, int line, const char* path) {
+  if (g_lock == nullptr) {
+    return 0;
+  }
+  int waits = 0;
+  while (!g_lock->try_lock()) {
+    if (++waits >= kLockWaits) {
+      return 0;
+    }
+    qclock::Sleep(1);
+  }
+  ++t_marks_held;
+  g_pending_line = line;
+  std::snprintf(g_pending_path, sizeof g_pending_path, "%s", path ? path : "");
+  g_pending_level = level;
+  return 1;
+}
+
+int TracePrint(const char* format, ...) {
+  char message[1024];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(message, sizeof message, format, args);
+  va_end(args);
+
+  // Lines written while this one is processed overwrite the pending position: take it now.
+  const char level = g_pending_level;
+  const int line = g_pending_line;
+  char base[256];
+  std::snprintf(base, sizeof base, "%s", BaseName(g_pending_path));
+  base[11] = 0;
+
+  if (g_capture != nullptr) {
+    TraceLine captured{level, base, line, std::string(message).substr(0, 127)};
+    g_capture->lines.push_back(std::move(captured));
+  }
+
+  if (level == 'T') {
+    RecordHistory(level, base, line, message);
+  } else {
+    WriteOutput(level, base, line, message);
+  }
+
+  // Give back only what TraceMark took: a mark that timed out holds nothing.
+  if (t_marks_held > 0 && g_lock != nullptr) {
+    --t_marks_held;
+    g_lock->unlock();
+  }
+  return 1;
+}
+
+int TraceSetFileName(const char* path) {
+  std::snprintf(g_file_name, sizeof g_file_name, "%s", path ? path : "");
+  return 1;
+}
+
+void TraceSetSizeLimit(uint32_t bytes) {
+  g_size_limit = bytes;
+}
+
+TraceState TraceGetState() {
+  return g_state;
+}
+
+void TraceSetCriticalHandler(TraceCriticalHandler handler) {
+  g_handler = handler;
+}
+
+void TraceSetThreadName(const char* name) {
+  char copy[32];
+  std::snprintf(copy, sizeof copy, "%s", name ? name : "");
+  std::lock_guard<std::mutex> guard(g_names_lock);
+  g_thread_names[CurrentThreadId()] = copy;
+}
+
+void TraceSetConsole(FILE* stream) {
+  g_console = stream;
+}
+
+void TraceSetStandardOutput(FILE* stream) {
+  g_stdout = stream;
+}
+
+void TraceLowLevel(const char* file, int line) {
+  LowLevelRecord record{};
+  std::snprintf(record.file, sizeof record.file, "%s", BaseName(file ? file : ""));
+  record.line = line;
+  record.tick = qclock::GetTickCount();
+  g_lowlevel.Push(record);
+}
+
+int TraceDrain() {
+  const uint32_t deadline = qclock::GetTickCount() + kDrainBudgetMs;
+  if (g_drain_running > 0) {
+    return 0;
+  }
+  ++g_drain_running;
+  while (TickPast(deadline, qclock::GetTickCount())) {
+    TraceRecord record;
+    if (!g_output.Pop(record)) {
+      --g_drain_running;
+      return 0;
+    }
+    char formatted[512];
+    FormatTraceLine(record, formatted, sizeof formatted);
+    ConsoleWrite(ColourOf(record.level), formatted);
+    if (g_log_file != nullptr) {
+      std::fputs(formatted, g_log_file);
+      std::fflush(g_log_file);
+      const uint32_t now = qclock::GetTickCount();
+      if (g_size_limit != 0 && !g_state_change &&
+          (!g_reopened_once || TickPast(now, g_next_reopen))) {
+        Reopen();
+        g_reopened_once = true;
+        g_next_reopen = qclock::GetTickCount() + kReopenIntervalMs;
+      }
+    }
+    ConsoleWrite(kColourReset, nullptr);
+    if (record.level == 'C') {
+      TraceDump(nullptr);
+    }
+  }
+  --g_drain_running;
+  return 1;
+}
+
+void TraceFlush() {
+  for (int i = 0; i < 101; ++i) {
+    if (TraceDrain() == 0) {
+      return;
+    }
+  }
+}
+
+TraceState TraceSetState(int request) {
+  if (g_lock == nullptr) {
+    g_lock = new std::recursive_mutex;
+  }
+  if (request == g_state) {
+    return g_state;
+  }
+  if (g_state_change) {
+    TRACE('C', "init is in service\n");
+    return TRACE_FAILED;
+  }
+  g_state_change = true;
+  TRACE('T', "Init %s\n", "Init");
+
+  TraceState result;
+  if (request == TRACE_RUNNING) {
+    g_history_recording = true;
+    if (!g_reopening) {
+      g_history_suspended = false;  // a start after a stop records the history again
+    }
+    g_stdout_printing = true;
+    result = TRACE_RUNNING;
+    if (g_file_output && g_log_file == nullptr) {
+      // A missing file has nothing to trim: it is created below, so a first start on a new
+      // machine gets its log file.
+      bool trimmed = true;
+      if (g_size_limit != 0 && FileExists(g_file_name)) {
+        trimmed = TrimFileToTail(g_file_name, g_size_limit, g_size_limit / 4 * 3) != 0;
+      }
+      if (!trimmed) {
+        TRACE('C', "Error handling log file\n");
+        result = TRACE_FAILED;
+      } else {
+        g_log_file = std::fopen(g_file_name, "a");
+        if (g_log_file == nullptr) {
+          TRACE('C', "Could not open the log file\n");
+          result = TRACE_FAILED;
+        } else {
+          std::fseek(g_log_file, 0, SEEK_END);
+        }
+      }
+    }
+  } else if (request == TRACE_STOPPED) {
+    TRACE('I', "Stopping log\n");
+    TraceFlush();
+    TRACE('T', "Disabling tracelog\n");
+    if (!g_reopening) {
+      g_history_suspended = true;
+      ResetRings();
+    }
+    if (g_log_file != nullptr) {
+      std::fclose(g_log_file);
+      g_log_file = nullptr;
+    }
+    result = TRACE_STOPPED;
+  } else {
+    TRACE('W', "Unknown state\n");
+    result = TRACE_FAILED;
+  }
+
+  g_state = result;
+  if (result == TRACE_FAILED) {
+    TRACE('W', "Init failed\n");
+  }
+  TRACE('T', "Init done\n");
+  g_state_change = false;
+  return g_state;
+}
+
+int TraceDump(const char* path) {
+  g_history_suspended = true;
+  TRACE('I', "Dumping tracelog\n");
+
+  FILE* extra = nullptr;
+  if (path != nullptr) {
+    extra = std::fopen(path, "w");
+    if (extra == nullptr) {
+      TRACE('W', "Could not open %s\n", path);
+    }
+  } else if (g_file_output) {
+    extra = std::fopen(g_file_name, "a");
+    if (extra == nullptr) {
+      TRACE('W', "Could not open log\n");
+      g_file_output = false;
+    }
+  }
+
+  const uint32_t self = CurrentThreadId();
+  TraceRecord record;
+  bool wrote_red = false;
+  while (g_history.Pop(record)) {
+    if (record.thread != self) {
+      continue;
+    }
+    char name[40];
+    ThreadName(record.thread, name, sizeof name);
+    char line[512];
+    std::snprintf(line, sizeof line, "\t%-10s %010lu %15s %5hu %s", name,
+                  static_cast<unsigned long>(record.tick), record.file,
+                  static_cast<unsigned short>(record.line), record.text);
+    const size_t n = std::strlen(line);
+    if (n == 0 || line[n - 1] != '\n') {
+      std::strncat(line, "\n", sizeof line - n - 1);
+    }
+    ConsoleWrite(kColourRed, line);
+    wrote_red = true;
+    if (g_log_file != nullptr) {
+      std::fputs(line, g_log_file);
+    }
+  }
+  if (wrote_red) {
+    ConsoleWrite(kColourReset, nullptr);
+  }
+  TRACE('I', "Dumping tracelog done\n");
+  TRACE('I', "Dumping lowlevel tracelog\n");
+
+  LowLevelRecord low;
+  while (g_lowlevel.Pop(low)) {
+    char line[128];
+    std::snprintf(line, sizeof line, "\t %010lu, %s:%i\n", static_cast<unsigned long>(low.tick),
+                  low.file, static_cast<int>(low.line));
+    if (g_stdout_printing && g_stdout != nullptr) {
+      std::fputs(line, g_stdout);
+    }
+    if (extra != nullptr && std::fputs(line, extra) < 0) {
+      TRACE('W', "Error writing dump\n");
+    }
+  }
+
+  TRACE('I', "Dumping lowlevel tracelog done\n");
+  if (extra != nullptr) {
+    std::fclose(extra);
+  }
+  g_history_suspended = false;
+  if (g_log_file != nullptr) {
+    std::fflush(g_log_file);
+  }
+  return 1;
+}
+
+// --- Test seam -------------------------------------------------------------------------------
+
+TraceCapture::TraceCapture() {
+  // Statements are only recorded once the lock exists; a capture should see them from the start.
+  if (g_lock == nullptr) {
+    g_lock = new std::recursive_mutex;
+  }
+  g_capture = this;
+}
+
+TraceCapture::~TraceCapture() {
+  if (g_capture == this) {
+    g_capture = nullptr;
+  }
+}
+
+bool TraceCapture::Contains(char level, const std::string& text) const {
+  return std::any_of(lines.begin(), lines.end(),
+                     [&](const TraceLine& l) { return l.level == level && l.text == text; });
+}
+
+std::vector<std::string> TraceCapture::Texts(char level) const {
+  std::vector<std::string> texts;
+  for (const TraceLine& l : lines) {
+    if (l.level == level) {
+      texts.push_back(l.text);
+    }
+  }
+  return texts;
+}
+
+void TraceResetForTests() {
+  delete g_lock;  // nobody holds it between tests
+  g_lock = nullptr;
+  {
+    std::lock_guard<std::mutex> guard(g_names_lock);
+    g_thread_names.clear();
+  }
+  if (g_log_file != nullptr) {
+    std::fclose(g_log_file);
+    g_log_file = nullptr;
+  }
+  g_history.Clear();
+  g_output.Clear();
+  g_lowlevel.Clear();
+  std::snprintf(g_file_name, sizeof g_file_name, "%s", "log.txt");
+  g_size_limit = 0;
+  g_state = TRACE_NOT_STARTED;
+  g_history_recording = true;
+  g_history_suspended = false;
+  g_stdout_printing = true;
+  g_file_output = true;
+  g_console = nullptr;
+  g_stdout = stdout;
+  g_handler = nullptr;
+  g_pending_level = 0;
+  g_pending_path[0] = 0;
+  g_pending_line = 0;
+  g_nesting = 0;
+  g_drain_running = 0;
+  g_in_handler = false;
+  g_state_change = false;
+  g_reopening = false;
+  g_reopened_once = false;
+  g_next_reopen = 0;
+}
+
+size_t TraceQueuedForTests() {
+  return g_output.Count();
+}
+size_t TraceHistoryForTests() {
+  return g_history.Count();
+}
