@@ -23,3 +23,5 @@ bool ParseVersion(VersionRecord& record, const char* text);
 void FormatVersionNumbers(const VersionRecord& record, char* buffer, size_t size);
 // "1.17 rel", or for a test build "1.17* tst 2013.03.17 10.48:22". Built once.
 const char* GetVersionText();
+// The same text for any version string, into `buffer` of `size` bytes, cut to fit.
+void MakeVersionText(const char* version, char* buffer, size_t size);
