@@ -59,7 +59,7 @@ FILE* g_stdout = stdout;
 TraceCriticalHandler g_handler = nullptr;
 
 char g_pending_level = 0;
-char g_pending_path[256] = "";
+const char* g_pending_path = "";  // __FILE__ of the mark: a literal that lives forever
 int g_pending_line = 0;
 
 int g_nesting = 0;
@@ -78,20 +78,27 @@ std::map<uint32_t, std::string> g_thread_names;
 
 TraceCapture* g_capture = nullptr;
 
+// Asked once per thread: the system call costs more than the rest of a detailed line.
 uint32_t CurrentThreadId() {
 #if defined(_WIN32)
-  return static_cast<uint32_t>(GetCurrentThreadId());
+  thread_local const uint32_t id = static_cast<uint32_t>(GetCurrentThreadId());
 #else
-  return static_cast<uint32_t>(syscall(SYS_gettid));
+  thread_local const uint32_t id = static_cast<uint32_t>(syscall(SYS_gettid));
 #endif
+  return id;
 }
 
 void LocalTime(TraceRecord& record) {
   timeval tv{};
   gettimeofday(&tv, nullptr);
-  tm local{};
+  // The calendar breakdown changes once a second; most lines share it with the line before.
+  thread_local time_t cached_seconds = -1;
+  thread_local tm local{};
   const time_t seconds = tv.tv_sec;
-  localtime_r(&seconds, &local);
+  if (seconds != cached_seconds) {
+    localtime_r(&seconds, &local);
+    cached_seconds = seconds;
+  }
   record.year = static_cast<uint16_t>(local.tm_year + 1900);
   record.month = static_cast<uint16_t>(local.tm_mon + 1);
   record.day_of_week = static_cast<uint16_t>(local.tm_wday);
@@ -110,8 +117,8 @@ void FillRecord(TraceRecord& record, char level, const char* base, int line, con
   record.tick = qclock::GetTickCount();
   record.line = static_cast<uint16_t>(line);
   record.reserved = 0;
-  std::strncpy(record.file, base, sizeof record.file - 1);
-  std::strncpy(record.text, text, sizeof record.text - 1);
+  std::memcpy(record.file, base, strnlen(base, sizeof record.file - 1));
+  std::memcpy(record.text, text, strnlen(text, sizeof record.text - 1));
   record.thread = CurrentThreadId();
 }
 
@@ -260,7 +267,7 @@ int TraceMark(char level, int line, const char* path) {
   }
   ++t_marks_held;
   g_pending_line = line;
-  std::snprintf(g_pending_path, sizeof g_pending_path, "%s", path ? path : "");
+  g_pending_path = path ? path : "";
   g_pending_level = level;
   return 1;
 }
@@ -275,9 +282,9 @@ int TracePrint(const char* format, ...) {
   // Lines written while this one is processed overwrite the pending position: take it now.
   const char level = g_pending_level;
   const int line = g_pending_line;
-  char base[256];
-  std::snprintf(base, sizeof base, "%s", BaseName(g_pending_path));
-  base[11] = 0;
+  char base[12] = {};
+  const char* name = BaseName(g_pending_path);
+  std::memcpy(base, name, strnlen(name, sizeof base - 1));
 
   if (g_capture != nullptr) {
     TraceLine captured{level, base, line, std::string(message).substr(0, 127)};
@@ -577,7 +584,7 @@ void TraceResetForTests() {
   g_stdout = stdout;
   g_handler = nullptr;
   g_pending_level = 0;
-  g_pending_path[0] = 0;
+  g_pending_path = "";
   g_pending_line = 0;
   g_nesting = 0;
   g_drain_running = 0;

@@ -17,6 +17,7 @@ enum TraceState { TRACE_NOT_STARTED = 0, TRACE_RUNNING = 1, TRACE_STOPPED = 2, T
 
 using TraceCriticalHandler = void (*)(const char* message);
 
+// `path` is kept until the next mark: pass a literal (the macro passes __FILE__).
 int TraceMark(char level, int line, const char* path);
 int TracePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
@@ -41,7 +42,9 @@ void TraceSetStandardOutput(FILE* stream);
 // The low-level ring: (file, line, tick) marks that are only ever shown by a dump.
 void TraceLowLevel(const char* file, int line);
 
-// --- Test seam -------------------------------------------------------------------------------
+// --- Capturing lines -------------------------------------------------------------------------
+// Tests read what the log wrote through this; the command-line tools use it to report the reason
+// a reader gave for a failure.
 
 // One trace statement as the log recorded it (text cut to 127 characters, file to its base name).
 struct TraceLine {

@@ -1,0 +1,408 @@
+// The bulk machine: enumeration of its device paths, opening its two pipes, and packet
+// transfers on them waited for on their events in 10 ms steps.
+#include "rwbulk.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "USBinterface.h"
+#include "platform/Backends.h"
+#include "regexpclass.h"
+
+using qplatform::DeviceHandle;
+using qplatform::IoStart;
+using qplatform::WaitResult;
+
+namespace {
+
+constexpr int kMaxMembers = 128;
+constexpr int kPacketsPerWrite = 16;
+constexpr int kPacketsPerRead = 256;
+constexpr size_t kBlockBytes = 16384;
+constexpr uint32_t kGrace = 50000;
+constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
+
+const char kReadPipe[] = "\\PIPE00";
+const char kWritePipe[] = "\\PIPE01";
+const char kPathPattern[] = "^(.+#vid_[0-9A-Fa-f]+&pid_[0-9A-Fa-f]+)#([0-9A-Fa-f\\.\\*_\\:]+)#(.+)";
+
+bool Passed(uint32_t deadline) {
+  return static_cast<int32_t>(qclock::GetTickCount() - deadline) >= 0;
+}
+
+uint32_t GlobalTimeout(int count, int global_timeout) {
+  if (global_timeout != -1) return static_cast<uint32_t>(global_timeout);
+  const int64_t ms = static_cast<int64_t>(count) * 3 + 1000;
+  return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX));
+}
+
+enum class Waited { kDone, kResultError, kPacketTimeout, kGlobalTimeout, kAbandoned, kWrongReturn };
+
+// Waits for the pending transfer on its event in steps of 10 ms until it finishes or the clock
+// passes a deadline plus `grace`. No packet deadline: pass nullptr.
+Waited WaitTransfer(DeviceHandle& handle, uint32_t* bytes, uint32_t* error,
+                    const uint32_t* packet_deadline, uint32_t global_deadline, uint32_t grace) {
+  for (;;) {
+    switch (handle.WaitPending(10)) {
+      case WaitResult::kSignaled:
+        return handle.PendingResult(bytes, error) ? Waited::kDone : Waited::kResultError;
+      case WaitResult::kTimeout:
+        if (packet_deadline != nullptr && Passed(*packet_deadline + grace)) {
+          return Waited::kPacketTimeout;
+        }
+        if (Passed(global_deadline + grace)) return Waited::kGlobalTimeout;
+        break;
+      case WaitResult::kAbandoned:
+        return Waited::kAbandoned;
+      default:
+        return Waited::kWrongReturn;
+    }
+  }
+}
+
+PacketRecord RecordFromUnit(const uint8_t* unit) {
+  PacketRecord record;
+  std::memcpy(record.bytes + 1, unit, kPacketSize);
+  return record;
+}
+
+}  // namespace
+
+int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
+  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
+  std::vector<qplatform::InterfaceEntry> entries;
+  uint32_t error = 0;
+  if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
+    TRACE('W', "SetupDiGetClassDevs failed with %u\n", error);
+    return 0;
+  }
+  RegexpClass pattern(kPathPattern);
+  for (int member = 0; member < kMaxMembers; ++member) {
+    if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
+    const qplatform::InterfaceEntry& entry = entries[member];
+    if (entry.enum_error != 0) {
+      TRACE('W', "Some other error %i\n", static_cast<int>(entry.enum_error));
+      continue;
+    }
+    if (entry.detail_failed) continue;
+    const std::string& path = entry.path;
+    std::unique_ptr<DeviceHandle> probe = backend->Open(path, qplatform::OpenMode::kProbe, &error);
+    if (!probe) {
+      TRACE('D', "FAILED to open %s\n", path.c_str());
+      continue;
+    }
+    if (!pattern.Match(path.c_str())) {
+      TRACE('W', "Found an unmatching device %s\n", path.c_str());
+      continue;
+    }
+    char instance[256];
+    unsigned int id = 0;
+    if (!pattern.regsub("\\2", instance, sizeof instance) ||
+        std::sscanf(instance, "%X", &id) != 1) {
+      TRACE('D', "Scanf err\n");
+      break;
+    }
+    ConnectionRecord record;
+    record.id = id;
+    record.free = 1;
+    std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    list->push_back(record);
+  }
+  return 1;
+}
+
+UsbInterface* OpenBulkDevice() {
+  std::vector<ConnectionRecord> found;
+  EnumerateBulkDevices(&found);
+  LockConnectionMutex();
+  std::erase_if(found, [](const ConnectionRecord& candidate) {
+    return std::any_of(ConnectionList().begin(), ConnectionList().end(),
+                       [&](const ConnectionRecord& r) { return r.id == candidate.id; });
+  });
+  ReleaseConnectionMutex();
+  if (found.empty()) return nullptr;
+
+  const ConnectionRecord& record = found.front();
+  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
+  uint32_t error = 0;
+  const std::string write_path = std::string(record.path) + kWritePipe;
+  std::unique_ptr<DeviceHandle> write_handle =
+      backend->Open(write_path, qplatform::OpenMode::kExclusiveWrite, &error);
+  if (!write_handle) {
+    TRACE('T', "Err opening:_%s_\n", write_path.c_str());
+    TRACE('I', "Error opening write pipe %i\n", static_cast<int>(error));
+    return nullptr;
+  }
+  const std::string read_path = std::string(record.path) + kReadPipe;
+  std::unique_ptr<DeviceHandle> read_handle =
+      backend->Open(read_path, qplatform::OpenMode::kExclusiveRead, &error);
+  if (!read_handle) {
+    TRACE('W', "Error opening read pipe %i\n", static_cast<int>(error));
+    return nullptr;
+  }
+  auto* device = new UsbInterface(record);
+  if (device->Init(std::move(read_handle), std::move(write_handle))) {
+    TRACE('T', "Bulk pipes opened\n");
+    return device;
+  }
+  TRACE('W', "USB init error\n");
+  delete device;
+  return nullptr;
+}
+
+int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int global_timeout,
+                                 int packet_timeout) {
+  TRACE('T', "SendBuffer with %i packets and %i timeout\n", count, global_timeout);
+  m_IoErrors = 0;
+  const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
+  uint32_t packet_deadline = global_deadline + 10;
+  if (!m_WriteHandle) {
+    TRACE('W', "Handle is rotten %u\n", kInvalidHandleValue);
+    return 0;
+  }
+  const size_t total = count > 0 ? static_cast<size_t>(count) : 0;
+  std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[total * kPacketSize + 1]);
+  if (!block) {
+    TRACE('C', "Malloc failed\n");
+    return 0;
+  }
+  for (size_t i = 0; i < total; ++i) {
+    std::memcpy(block.get() + i * kPacketSize, packets[i].bytes + 1, kPacketSize);
+  }
+  bool ok = true;
+  int done = 0;
+  while (ok && done < count) {
+    const int chunk = std::min(kPacketsPerWrite, count - done);
+    const uint32_t asked = static_cast<uint32_t>(chunk) * kPacketSize;
+    uint32_t written = 0;
+    uint32_t error = 0;
+    switch (m_WriteHandle->Write(block.get() + static_cast<size_t>(done) * kPacketSize, asked,
+                                 &written, &error)) {
+      case IoStart::kCompleted:
+        TRACE('I', "Direct write\n");
+        if (written < asked) {
+          TRACE('W', "Written != WriteLen\n");
+          ok = false;
+        }
+        break;
+      case IoStart::kFailed:
+        TRACE('W', "Write failed %i\n", static_cast<int>(error));
+        ok = false;
+        break;
+      case IoStart::kPending:
+        switch (WaitTransfer(*m_WriteHandle, &written, &error, &packet_deadline, global_deadline,
+                             kGrace)) {
+          case Waited::kDone:
+            if (written < asked) {
+              TRACE('W', "Written != WriteLen\n");
+              ok = false;
+            } else if (packet_timeout != -1) {
+              packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
+            }
+            break;
+          case Waited::kResultError:
+            TRACE('I', "Write fail %i\n", static_cast<int>(error));
+            ok = false;
+            break;
+          case Waited::kPacketTimeout:
+            TRACE('T', "Packet timeout at %i of %i packets\n", count - (done + chunk), count);
+            ok = false;
+            break;
+          case Waited::kGlobalTimeout:
+            TRACE('T', "Global timeout at %i of %i packets\n", count - (done + chunk), count);
+            ok = false;
+            break;
+          case Waited::kAbandoned:
+            TRACE('W', "WAIT_ABANDONED");
+            ok = false;
+            break;
+          case Waited::kWrongReturn:
+            TRACE('W', "Wrong return type\n");
+            ok = false;
+            break;
+        }
+        // A write given up on must not go on reading the block we are about to free.
+        if (!ok) m_WriteHandle->CancelIo(nullptr);
+        break;
+    }
+    m_WriteHandle->ResetEvent(nullptr);
+    // The line's text is fixed; its redundant zero flags are harmless.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat"
+    TRACE('T', "W(%04.4d):%06.6d bytes -- %06.6d bytes written\n", count, static_cast<int>(asked),
+          static_cast<int>(written));
+#pragma GCC diagnostic pop
+    if (ok) done += chunk;
+  }
+  return ok ? 1 : 0;
+}
+
+int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeout,
+                              int packet_timeout) {
+  TRACE('T', "Receiving %i packets %i %i\n", count, global_timeout, packet_timeout);
+  if (!m_ReadHandle) {
+    TRACE('T', "Handle is rotten \n");
+    TRACE('I', "Handle is rotten \n");
+    return 0;
+  }
+  std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
+  if (!block) {
+    TRACE('C', "No buffer\n");
+    return 0;
+  }
+  const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
+  uint32_t packet_deadline = global_deadline + 10;
+  m_IoErrors = 0;
+  int stored = 0;
+  bool failed = false;
+  while (!failed && stored < count) {
+    const int units = std::min(count - stored, kPacketsPerRead);
+    const uint32_t asked = static_cast<uint32_t>(units) * kPacketSize;
+    TRACE('T', "Reading %i bytes\n", static_cast<int>(asked));
+    uint32_t got = 0;
+    uint32_t error = 0;
+    switch (m_ReadHandle->Read(block.get(), asked, &got, &error)) {
+      case IoStart::kCompleted:
+        TRACE('I', "Direct read\n");
+        if (got != asked) {
+          TRACE('W', "Read != ReadLen\n");
+          failed = true;
+        }
+        break;
+      case IoStart::kFailed:
+        TRACE('W', "Read failed %i\n", static_cast<int>(error));
+        failed = true;
+        break;
+      case IoStart::kPending:
+        switch (
+            WaitTransfer(*m_ReadHandle, &got, &error, &packet_deadline, global_deadline, kGrace)) {
+          case Waited::kDone:
+            if (got != asked) {
+              TRACE('W', "Read != ReadLen\n");
+              failed = true;
+            } else if (packet_timeout != -1) {
+              packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
+            }
+            break;
+          case Waited::kResultError:
+            TRACE('W', "Read fail (%i)\n", static_cast<int>(error));
+            failed = true;
+            break;
+          case Waited::kPacketTimeout:
+            TRACE('W', "Packet timeout at %i of %i packets\n", count - stored, count);
+            failed = true;
+            break;
+          case Waited::kGlobalTimeout:
+            TRACE('W', "Global timeout at %i of %i packets\n", count - stored, count);
+            failed = true;
+            break;
+          case Waited::kAbandoned:
+            TRACE('W', "WAIT_ABANDONED");
+            failed = true;
+            break;
+          case Waited::kWrongReturn:
+            TRACE('W', "Wrong return type\n");
+            failed = true;
+            break;
+        }
+        break;
+    }
+    if (!failed) {
+      for (int u = 0; u < units; ++u) {
+        const PacketRecord record = RecordFromUnit(block.get() + u * kPacketSize);
+        const uint16_t type = PacketTypeOf(record);
+        if (type == PACKET_LOG) continue;
+        if (type == PACKET_USERSTATUS) {
+          TRACE('T', "Got userstatus -bulk \n");
+          continue;
+        }
+        packets[stored++] = record;
+      }
+    }
+    m_ReadHandle->ResetEvent(nullptr);
+  }
+  if (failed) {
+    TRACE('W', "Fail in receive buffer\n");
+    uint32_t error = 0;
+    if (!m_ReadHandle->CancelIo(&error))
+      TRACE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+  }
+  return !failed && stored == count ? 1 : 0;
+}
+
+int UsbInterface::FlushReceivePipe() {
+  TRACE('T', "Flushing receive buffer\n");
+  const uint32_t deadline = qclock::GetTickCount() + 20;
+  if (!m_ReadHandle) return 0;
+  std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
+  if (!block) {
+    TRACE('C', "No buffer\n");
+    return 0;
+  }
+  int flushed = 0;
+  std::string summary;
+  for (;;) {
+    uint32_t error = 0;
+    if (!m_ReadHandle->ResetEvent(&error)) {
+      TRACE('W', "ResetEvent fail (%i)\n", static_cast<int>(error));
+      break;
+    }
+    uint32_t got = 0;
+    bool stop = false;
+    switch (m_ReadHandle->Read(block.get(), kPacketSize, &got, &error)) {
+      case IoStart::kCompleted:
+        TRACE('I', "Direct read\n");
+        if (got != kPacketSize) {
+          TRACE('W', "Read != ReadLen\n");
+          stop = true;
+        }
+        break;
+      case IoStart::kFailed:
+        TRACE('I', "Read failed %i\n", static_cast<int>(error));
+        stop = true;
+        break;
+      case IoStart::kPending:
+        switch (WaitTransfer(*m_ReadHandle, &got, &error, nullptr, deadline, 0)) {
+          case Waited::kDone:
+            if (got != kPacketSize) {
+              TRACE('W', "Read != ReadLen\n");
+              stop = true;
+            }
+            break;
+          case Waited::kResultError:
+            TRACE('I', "Read fail (%i)\n", static_cast<int>(error));
+            stop = true;
+            break;
+          case Waited::kAbandoned:
+            TRACE('W', "WAIT_ABANDONED");
+            stop = true;
+            break;
+          case Waited::kPacketTimeout:
+          case Waited::kGlobalTimeout:
+            TRACE('T', "Global timeout\n");
+            stop = true;
+            break;
+          case Waited::kWrongReturn:
+            TRACE('W', "Wrong return type\n");
+            stop = true;
+            break;
+        }
+        break;
+    }
+    if (stop) break;
+    flushed += static_cast<int>(kPacketSize);
+    if (summary.size() < 505) summary += PacketTypeName(RecordFromUnit(block.get()));
+  }
+  if (flushed != 0) {
+    TRACE('I', "Flushed %i bytes\n", flushed);
+    TRACE('I', "Flushed %s \n", summary.c_str());
+  }
+  uint32_t error = 0;
+  if (!m_ReadHandle->CancelIo(&error))
+    TRACE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+  return flushed;
+}

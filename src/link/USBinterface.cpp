@@ -1,0 +1,728 @@
+// Device search, connection, transport over completion routines, and the command exchange.
+// The bulk machine's pipes and enumeration are in RwBulk.cpp.
+#include "USBinterface.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/Backends.h"
+#include "platform/Reactor.h"
+
+using qplatform::DeviceHandle;
+using qplatform::Overlapped;
+
+namespace {
+
+constexpr uint32_t kHidVendor = 6017;
+constexpr uint32_t kHidProduct1 = 12624;
+constexpr uint32_t kHidProduct2 = 12625;
+constexpr int kMaxMembers = 128;
+constexpr uint32_t kEmulatorIdBase = 42;
+constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion
+constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
+
+std::list<ConnectionRecord> g_connection_list;
+std::unique_ptr<qplatform::ProcessMutex> g_connection_mutex;
+
+bool Passed(uint32_t deadline) {
+  return static_cast<int32_t>(qclock::GetTickCount() - deadline) >= 0;
+}
+
+// count x 3 + 1000 ms for -1; computed wide so that no count can wrap it.
+uint32_t GlobalTimeout(int count, int global_timeout) {
+  if (global_timeout != -1) return static_cast<uint32_t>(global_timeout);
+  const int64_t ms = static_cast<int64_t>(count) * 3 + 1000;
+  return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX));
+}
+
+std::string Narrow(const std::wstring& text) {
+  return qplatform::NarrowDeviceString(text);
+}
+
+}  // namespace
+
+// --- The connection list and its mutex ---------------------------------------------------------
+
+std::list<ConnectionRecord>& ConnectionList() {
+  return g_connection_list;
+}
+
+void CreateConnectionMutex() {
+  if (!g_connection_mutex) g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
+}
+
+void ResetConnectionMutexForTests() {
+  g_connection_mutex.reset();
+}
+
+int LockConnectionMutex() {
+  if (!g_connection_mutex) {
+    g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
+    TRACE('W', "ConnectionList mutex was init'ed\n");
+  }
+  const uint32_t start = qclock::GetTickCount();
+  for (;;) {
+    if (g_connection_mutex->TryAcquire()) return 1;
+    if (qclock::GetTickCount() - start >= 100) break;
+    qclock::Sleep(1);
+  }
+  TRACE('C', "Connection mutex timeout\n");
+  return 0;
+}
+
+void ReleaseConnectionMutex() {
+  if (!g_connection_mutex || !g_connection_mutex->Release()) {
+    TRACE('C', "Connection mutex release error\n");
+  }
+}
+
+void EnableEmulatorLink(bool on) {
+  qplatform::EnableEmulator(on);
+}
+
+const char* LoginName() {
+  // Looked up once: it does not change while the program runs, and every exchange needs it.
+  static const std::string name = [] {
+    passwd entry;
+    passwd* found = nullptr;
+    char scratch[1024];
+    if (getpwuid_r(geteuid(), &entry, scratch, sizeof scratch, &found) == 0 && found != nullptr &&
+        found->pw_name != nullptr) {
+      return std::string(found->pw_name).substr(0, 79);
+    }
+    const char* user = std::getenv("USER");
+    return std::string(user != nullptr ? user : "").substr(0, 79);
+  }();
+  return name.c_str();
+}
+
+// --- Construction, Init, ClientInit, CloseDevice -----------------------------------------------
+
+UsbInterface::UsbInterface(const ConnectionRecord& record) : m_Connection(record) {
+  m_Connection.device = this;
+  m_ReadOverlapped.context = this;
+  m_WriteOverlapped.context = this;
+  LockConnectionMutex();
+  g_connection_list.push_back(m_Connection);
+  ReleaseConnectionMutex();
+}
+
+UsbInterface::~UsbInterface() {
+  TRACE('T', "UsbInterface::~destructor \n");
+  CloseDevice();
+  // Routines that still name this object must never run after it is gone.
+  qplatform::Reactor::Instance().Discard(&m_ReadOverlapped);
+  qplatform::Reactor::Instance().Discard(&m_WriteOverlapped);
+  m_RxQueue.clear();
+  m_TxQueue.clear();
+}
+
+void UsbInterface::SetProduct(const char* product) {
+  std::snprintf(m_Product, sizeof m_Product, "%s", product ? product : "");
+}
+
+bool UsbInterface::ReadPending() const {
+  return m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), false);
+}
+
+int UsbInterface::Init(std::unique_ptr<DeviceHandle> read_handle,
+                       std::unique_ptr<DeviceHandle> write_handle) {
+  m_Bulk = write_handle != nullptr;
+  TRACE('T', "Init on a %s\n", m_Bulk ? "Bulkdevice" : "Interrupt device");
+  m_ReadHandle = std::move(read_handle);
+  m_WriteHandle = std::move(write_handle);
+  m_ReadInProgress = false;
+  m_ReadOverlapped = Overlapped{this};
+  m_WriteOverlapped = Overlapped{this};
+  m_BufferMutex = std::make_unique<qplatform::ProcessMutex>();
+  m_RxQueue.clear();
+  if (m_Bulk) {
+    // Bulk machines need no ClientInit; whatever they sent before we came is stale.
+    m_ClientInitialised = true;
+    while (FlushReceive() != 0) {
+    }
+  }
+  return 1;
+}
+
+int UsbInterface::ClientInit() {
+  if (m_ClientInitialised) return 1;
+  TRACE('I', "ClientInit\n");
+  uint32_t error = 0;
+  if (!m_ReadHandle ||
+      !m_ReadHandle->ReadEx(m_RxBuffer, kPacketRecordSize, &m_ReadOverlapped, RXDone, &error)) {
+    TRACE('W', "Receive buffer error getting result\n");
+    return 0;
+  }
+  m_ClientInitialised = true;
+  return 1;
+}
+
+void UsbInterface::CloseDevice() {
+  TRACE('T', "UsbInterface::CloseDevice \n");
+  for (std::unique_ptr<DeviceHandle>* handle : {&m_ReadHandle, &m_WriteHandle}) {
+    if (*handle) {
+      (*handle)->CancelIo(nullptr);
+      handle->reset();
+    }
+  }
+  // Let the cancelled routines run now; they see the closed handle and return.
+  qclock::SleepEx(10, true);
+  m_RxQueue.clear();
+  m_TxQueue.clear();
+  m_BufferMutex.reset();
+  LockConnectionMutex();
+  const uint32_t id = m_Connection.id;
+  g_connection_list.remove_if([id](const ConnectionRecord& r) { return r.id == id; });
+  ReleaseConnectionMutex();
+}
+
+// --- Device search ------------------------------------------------------------------------------
+
+namespace {
+
+UsbInterface* OpenHidDevice() {
+  TRACE('T', "TestConnect\n");
+  qclock::SleepEx(1, true);
+  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
+  std::vector<qplatform::InterfaceEntry> entries;
+  uint32_t error = 0;
+  if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
+    TRACE('W', "Could not attach to PnP node");
+    return nullptr;
+  }
+  int member = 0;
+  for (; member < kMaxMembers; ++member) {
+    if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
+    const qplatform::InterfaceEntry& entry = entries[member];
+    if (entry.enum_error != 0) continue;
+    if (entry.detail_failed || entry.path.size() >= 256) {
+      TRACE('W', "Could not find the system name for this Device\n");
+      continue;
+    }
+    std::unique_ptr<DeviceHandle> handle =
+        backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
+    if (!handle) {
+      TRACE('T', "Createfile failed %i\n", member);
+      continue;
+    }
+    TRACE('T', "** Device path is %s\n", entry.path.c_str());
+    std::wstring wide;
+    if (!handle->GetProductString(&wide)) continue;
+    const std::string product = Narrow(wide);
+    TRACE('I', "Product ID : %s\n", product.c_str());
+    qplatform::HidAttributes attributes;
+    if (!handle->GetAttributes(&attributes)) {
+      TRACE('W', "Error getting attributes\n");
+      continue;
+    }
+    if (attributes.vendor_id != kHidVendor ||
+        (attributes.product_id != kHidProduct1 && attributes.product_id != kHidProduct2)) {
+      continue;
+    }
+    TRACE('D', "Vendor  ID : %hu\n", attributes.vendor_id);
+    TRACE('D', "Product ID : %hu\n", attributes.product_id);
+    TRACE('D', "Version #  : %hu\n", attributes.version_number);
+    if (!handle->GetManufacturerString(&wide)) continue;
+    TRACE('I', "Manf : %s\n", Narrow(wide).c_str());
+    if (!handle->GetSerialNumberString(&wide)) {
+      handle.reset();
+      TRACE('W', "Error getting serial number\n");
+      continue;
+    }
+    const std::string serial = Narrow(wide);
+    TRACE('I', "Serial num : %s\n", serial.c_str());
+    unsigned int id = 0;
+    if (std::sscanf(serial.c_str(), "%08X", &id) != 1) {
+      TRACE('W', "Illigal ID %s\n", serial.c_str());
+      continue;
+    }
+    uint32_t buffers = 0;
+    handle->GetNumInputBuffers(&buffers);
+    TRACE('T', "Buffers allocated %u \n", buffers);
+    handle->SetNumInputBuffers(200);
+    handle->GetNumInputBuffers(&buffers);
+    TRACE('T', "Buffers allocated %u \n", buffers);
+
+    ConnectionRecord record;
+    record.id = id;
+    record.free = 1;
+    UsbInterface* device = new (std::nothrow) UsbInterface(record);
+    if (device == nullptr) {
+      handle.reset();
+      TRACE('C', "Error in new\n");
+      return nullptr;
+    }
+    device->SetProduct(product.c_str());
+    if (device->Init(std::move(handle), nullptr)) {
+      TRACE('I', "HID opened\n");
+      return device;
+    }
+    TRACE('W', "USB init error\n");
+    delete device;
+    return nullptr;
+  }
+  TRACE('T', "Fail %i\n", member);
+  return nullptr;
+}
+
+// The emulator slots: a connected client not yet in use becomes a machine with id slot + 42.
+UsbInterface* OpenEmuDevice() {
+  qplatform::EmulatorLink* emulator = qplatform::CurrentBackends().emulator;
+  if (emulator == nullptr) return nullptr;
+  for (int slot = 0; slot < qplatform::EmulatorLink::kSlots; ++slot) {
+    if (!emulator->Listening(slot)) {
+      if (emulator->Attempted(slot)) continue;
+      int error = 0;
+      switch (emulator->Listen(slot, &error)) {
+        case qplatform::EmulatorLink::ListenResult::kListening:
+          break;
+        case qplatform::EmulatorLink::ListenResult::kOpenFailed:
+          TRACE('T', "Error opening pipe \r\n");
+          continue;
+        case qplatform::EmulatorLink::ListenResult::kListenFailed:
+          TRACE('T', "ConnectNamedPipe failed with %d.\n", error);
+          continue;
+      }
+    }
+    int accept_error = 0;
+    const bool connected = emulator->Peek(slot, &accept_error);
+    if (emulator->InUse(slot)) {
+      if (!connected) {
+        TRACE('T', "Peek %i fail\n", slot);
+        emulator->Relisten(slot);
+      }
+      continue;
+    }
+    if (accept_error != 0) TRACE('T', "ConnectNamedPipe failed with %d.\n", accept_error);
+    if (!connected) continue;
+    ConnectionRecord record;
+    record.id = static_cast<uint32_t>(slot) + kEmulatorIdBase;
+    record.free = 1;
+    UsbInterface* device = new (std::nothrow) UsbInterface(record);
+    if (device == nullptr || !device->Init(emulator->TakeClient(slot), nullptr)) {
+      TRACE('T', "USB EMU error\n");
+      delete device;
+      emulator->Relisten(slot);
+      continue;
+    }
+    return device;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+UsbInterface* FindDevice(uint32_t id) {
+  for (;;) {
+    if (OpenBulkDevice() != nullptr) {
+      TRACE('T', "Found bulk device\n");
+      continue;
+    }
+    if (OpenHidDevice() != nullptr) {
+      TRACE('T', "Found interrupt device(s)\n");
+      continue;
+    }
+    if (OpenEmuDevice() != nullptr) {
+      TRACE('T', "Found EMU device(s)\n");
+      continue;
+    }
+    break;
+  }
+  UsbInterface* found = nullptr;
+  LockConnectionMutex();
+  for (ConnectionRecord& record : g_connection_list) {
+    if ((id == 0 && record.free) || (id != 0 && record.id == id)) {
+      record.free = 0;
+      found = record.device;
+      break;
+    }
+  }
+  ReleaseConnectionMutex();
+  if (found != nullptr) TRACE('T', "Found device in list\n");
+  return found;
+}
+
+// --- Transport: the interrupt device (and the emulator) -----------------------------------------
+
+bool UsbInterface::LockBuffer() {
+  if (!m_BufferMutex) return false;
+  const uint32_t start = qclock::GetTickCount();
+  for (;;) {
+    if (m_BufferMutex->TryAcquire()) return true;
+    if (qclock::GetTickCount() - start >= 100) return false;
+    qclock::Sleep(1);
+  }
+}
+
+void UsbInterface::ReleaseBuffer() {
+  if (m_BufferMutex) m_BufferMutex->Release();
+}
+
+bool UsbInterface::StartNextWrite() {
+  m_TxDone = false;
+  m_WriteOverlapped = Overlapped{this};
+  m_TxStaging = m_TxQueue.front();
+  m_TxQueue.pop_front();
+  uint32_t error = 0;
+  return m_ReadHandle && m_ReadHandle->WriteEx(m_TxStaging.bytes, kPacketRecordSize,
+                                               &m_WriteOverlapped, TXDone, &error);
+}
+
+int UsbInterface::SendBuffer(const PacketRecord* packets, int count, int global_timeout,
+                             int packet_timeout) {
+  if (m_Bulk) return SendBufferBulk(packets, count, global_timeout, packet_timeout);
+  return SendBufferInterrupt(packets, count, global_timeout);
+}
+
+int UsbInterface::SendBufferInterrupt(const PacketRecord* packets, int count, int global_timeout) {
+  TRACE('T', "SendBuffer with %i packets and %i timeout\n", count, global_timeout);
+  m_IoErrors = 0;
+  const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
+  if (!m_ReadHandle) {
+    TRACE('W', "Handle is rotten %u\n", kInvalidHandleValue);
+    return 0;
+  }
+  if (!m_TxQueue.empty()) TRACE('W', "Send buffer is not empty\n");
+  for (int i = 0; i < count; ++i) m_TxQueue.push_back(packets[i]);
+  if (m_TxQueue.empty()) {
+    m_TxDone = true;
+    TRACE('C', "Empty\n");
+  } else if (!StartNextWrite()) {
+    TRACE('W', "WriteFileEx call failed\n");
+    return 0;
+  }
+  while (!Passed(deadline)) {
+    qclock::SleepEx(1, true);
+    if (m_TxDone) return 1;
+    if (m_IoErrors != 0) {
+      TRACE('W', "IO error\n");
+      return 0;
+    }
+  }
+  TRACE('W', "Timeout in Sendbuffer\n");
+  return 0;
+}
+
+void UsbInterface::TXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
+  auto* self = static_cast<UsbInterface*>(overlapped->context);
+  bool failed = false;
+  if (!self->m_ReadHandle) {
+    TRACE('W', "Invalid handle\n");
+    ++self->m_IoErrors;
+    failed = true;
+  }
+  if (error != 0) {
+    TRACE('W', "Error in TXDone: %u\n", error);
+    ++self->m_IoErrors;
+    failed = true;
+  }
+  if (bytes != kPacketRecordSize) {
+    TRACE('W', "TXDONE BytesTransfered was %i\n", static_cast<int>(bytes));
+    ++self->m_IoErrors;
+    failed = true;
+  }
+  if (failed) return;
+  if (self->m_TxQueue.empty()) {
+    TRACE('T', "TX Buffer empty - done\n");
+    self->m_TxDone = true;
+  } else if (!self->StartNextWrite()) {
+    TRACE('W', "WriteFileEx fail \n");
+    ++self->m_IoErrors;
+  }
+}
+
+void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
+  auto* self = static_cast<UsbInterface*>(overlapped->context);
+  if (error != 0) {
+    if (!self->m_ReadHandle) return;  // closing: the cancelled read ends here
+    TRACE('W', "Error in RXDone: %u\n", error);
+    if (error != 317) ++self->m_IoErrors;
+    return;
+  }
+  if (self->m_ReadInProgress) {
+    TRACE('W', "RXDone inservice\n");
+    return;
+  }
+  self->m_ReadInProgress = true;
+  if (!self->m_ReadHandle) {
+    TRACE('W', "Invalid handle\n");
+    ++self->m_IoErrors;
+    self->m_ReadInProgress = false;
+    return;
+  }
+  if (bytes % kPacketRecordSize != 0) {
+    TRACE('W', "RXDONE BytesTransfered was %u expected %u\n", bytes,
+          static_cast<unsigned>(kPacketRecordSize));
+    ++self->m_IoErrors;
+    self->m_ReadInProgress = false;
+    return;
+  }
+  if (!self->LockBuffer()) {
+    TRACE('W', "Buffer mutex timeout\n");
+    ++self->m_IoErrors;
+    self->m_ReadInProgress = false;
+    return;
+  }
+  const uint32_t records = std::min<uint32_t>(bytes, sizeof self->m_RxBuffer) / kPacketRecordSize;
+  for (uint32_t i = 0; i < records; ++i) {
+    PacketRecord record;
+    std::memcpy(record.bytes, self->m_RxBuffer + i * kPacketRecordSize, kPacketRecordSize);
+    const uint16_t type = PacketTypeOf(record);
+    if (type == PACKET_LOG) continue;
+    if (type == PACKET_USERSTATUS) {
+      TRACE('T', "Got userstatus\n");
+      continue;
+    }
+    self->m_RxQueue.push_back(record);
+  }
+  self->ReleaseBuffer();
+  uint32_t read_error = 0;
+  if (!self->m_ReadHandle->ReadEx(self->m_RxBuffer, kRxReadBytes, &self->m_ReadOverlapped, RXDone,
+                                  &read_error)) {
+    TRACE('W', "RxDone error\n");
+    ++self->m_IoErrors;
+  }
+  self->m_ReadInProgress = false;
+}
+
+int UsbInterface::Receive(PacketRecord* packets, int count, int global_timeout,
+                          int packet_timeout) {
+  if (m_Bulk) return ReceiveBulk(packets, count, global_timeout, packet_timeout);
+  return ReceiveInterrupt(packets, count, global_timeout, packet_timeout);
+}
+
+int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_timeout,
+                                   int packet_timeout) {
+  TRACE('T', "Receiving %i packets %i %i\n", count, global_timeout, packet_timeout);
+  if (!m_ReadHandle) {
+    TRACE('T', "Handle is rotten \n");
+    TRACE('I', "Handle is rotten \n");
+    return 0;
+  }
+  const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
+  uint32_t packet_deadline = deadline + 10;
+  m_IoErrors = 0;
+  int received = 0;
+  while (!Passed(deadline)) {
+    if (m_IoErrors != 0) {
+      TRACE('W', "IO err\n");
+      return 0;
+    }
+    if (!LockBuffer()) {
+      TRACE('W', "Buffer lock err\n");
+      return 0;
+    }
+    const uint32_t copy_start = qclock::GetTickCount();
+    int taken = 0;
+    while (!m_RxQueue.empty() && qclock::GetTickCount() - copy_start < 25) {
+      packets[received++] = m_RxQueue.front();
+      m_RxQueue.pop_front();
+      ++taken;
+      if (received == count) {
+        TRACE('T', "Got all packets\n");
+        ReleaseBuffer();
+        return 1;
+      }
+    }
+    ReleaseBuffer();
+    if (taken > 0 && packet_timeout != -1) {
+      packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
+    }
+    if (Passed(packet_deadline)) {
+      TRACE('T', "Packet timeout at %i of %i packets\n", received, count);
+      TRACE('I', "Packet timeout at %i of %i packets\n", received, count);
+      break;
+    }
+    qclock::SleepEx(10, true);
+  }
+  TRACE('T', "Timeout got %u of %u packets\n", received, count);
+  TRACE('W', "Timeout got %u of %u packets\n", received, count);
+  qclock::SleepEx(1, true);
+  if (!m_RxQueue.empty()) {
+    TRACE('T', "Another packet has arrived\n");
+    TRACE('I', "Another packet has arrived\n");
+    while (!m_RxQueue.empty()) {
+      TRACE('I', "Another packet has arrived %s\n", PacketTypeName(m_RxQueue.front()).c_str());
+      m_RxQueue.pop_front();
+    }
+  }
+  return 0;
+}
+
+int UsbInterface::FlushReceive() {
+  if (m_Bulk) return FlushReceivePipe();
+  return FlushReceiveQueue();
+}
+
+// On a device driven through completion routines every arriving packet lands in the RX queue
+// (the pending read owns the handle), so the stale input to drain is there.
+int UsbInterface::FlushReceiveQueue() {
+  TRACE('T', "Flushing receive buffer\n");
+  const uint32_t deadline = qclock::GetTickCount() + 20;
+  int flushed = 0;
+  std::string summary;
+  for (;;) {
+    if (LockBuffer()) {
+      while (!m_RxQueue.empty()) {
+        flushed += static_cast<int>(kPacketSize);
+        if (summary.size() < 505) summary += PacketTypeName(m_RxQueue.front());
+        m_RxQueue.pop_front();
+      }
+      ReleaseBuffer();
+    }
+    if (Passed(deadline)) break;
+    qclock::SleepEx(10, true);
+  }
+  if (flushed != 0) {
+    TRACE('I', "Flushed %i bytes\n", flushed);
+    TRACE('I', "Flushed %s \n", summary.c_str());
+  }
+  return flushed;
+}
+
+// --- Command exchange
+// -----------------------------------------------------------------------------
+
+int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
+                                  uint32_t reply_size, uint32_t* reply_length) {
+  if (reply_length != nullptr) *reply_length = 0;
+  ++m_TransmissionNumber;
+  TRACE('T', "Sendcommand %s with to = %i, #%u\n", command, timeout, m_TransmissionNumber);
+
+  const PacketRecord out[2] = {MakeHostHeader(LoginName(), m_TransmissionNumber),
+                               MakeCommand(command)};
+  if (!SendBuffer(out, 2, -1, -1)) {
+    TRACE('W', "Error sending command %s\n", command);
+    return 0;
+  }
+
+  PacketRecord first;
+  if (!Receive(&first, 1, timeout, -1)) {
+    TRACE('W', "Error getting reply \n");
+    return 0;
+  }
+  switch (PacketTypeOf(first)) {
+    case PACKET_STATUS:
+      if (StatusCode(first) != 0) {
+        TRACE('W', "Command response was (%i) \"%s\" \n", StatusCode(first),
+              StatusText(first).c_str());
+      }
+      return StatusCode(first) == 0 ? 1 : 0;
+    case PACKET_DATA:
+      TRACE('W', "Unexpected DATA packet #%i\n", DataSequence(first));
+      FlushReceive();
+      return 0;
+    case PACKET_HEADER:
+      break;
+    default:
+      TRACE('W', "Unexpected packet type : %s\n", PacketTypeName(first).c_str());
+      return 0;
+  }
+
+  if (HeaderTransmission(first) != m_TransmissionNumber) {
+    TRACE('W', "Wrong transmission number was %lX should have been %lX\n",
+          static_cast<unsigned long>(HeaderTransmission(first)),
+          static_cast<unsigned long>(m_TransmissionNumber));
+    return 0;
+  }
+  // The count and the length come from the device: work in 64 bits so that no value wraps a
+  // check, and refuse what cannot fit before allocating anything.
+  const uint64_t n = HeaderPacketCount(first);
+  const uint64_t length = HeaderReplyLength(first);
+  const uint64_t needed = n * kDataBytesPerPacket;
+  TRACE('T', "Expecting %i packets %i bytes\n", static_cast<int>(static_cast<uint32_t>(n + 1)),
+        static_cast<int>(length));
+  if (static_cast<uint64_t>(reply_size) < needed) {
+    TRACE('W', "Call buffer too small %u %u\n", reply_size,
+          static_cast<unsigned>(std::min<uint64_t>(needed, UINT32_MAX)));
+    return 0;
+  }
+  if (n != DataPacketsFor(length)) {
+    TRACE('W', "Size was %u packets %u\n", static_cast<unsigned>(length), static_cast<unsigned>(n));
+    return 0;
+  }
+  PacketRecord* packets = nullptr;
+  if (n + 1 <= static_cast<uint64_t>(INT32_MAX)) {
+    packets = new (std::nothrow) PacketRecord[n + 1];
+  }
+  if (packets == nullptr) {
+    TRACE('W', "Error allocating temp storage\n");
+    return 0;
+  }
+  std::unique_ptr<PacketRecord[]> owner(packets);
+  const int total = static_cast<int>(n + 1);
+  if (!Receive(packets, total, -1, -1)) {
+    TRACE('I', "Error receiving\n");
+    return 0;
+  }
+  for (uint64_t i = 0; i < n; ++i) {
+    bool fault = false;
+    if (DataSequence(packets[i]) != static_cast<uint16_t>(i)) {
+      TRACE('I', "Sequence error\n");
+      fault = true;
+    }
+    if (PacketTypeOf(packets[i]) != PACKET_DATA) {
+      TRACE('W', "Expected a DATA packet got a %s\n", PacketTypeName(packets[i]).c_str());
+      fault = true;
+    }
+    if (fault) {
+      for (uint64_t j = 0; j < n; ++j) {
+        TRACE('I', "%s %u\n", PacketTypeName(packets[j]).c_str(), DataSequence(packets[j]));
+      }
+      return 0;
+    }
+  }
+  if (PacketTypeOf(packets[n]) != PACKET_STATUS) {
+    TRACE('I', "Expected a STATUS packet got a %s\n", PacketTypeName(packets[n]).c_str());
+    return 0;
+  }
+  if (reply != nullptr) {
+    TRACE('T', "ALL OK now extracting %i packets\n", static_cast<int>(n));
+    for (uint64_t i = 0; i < n; ++i) {
+      std::memcpy(reply + i * kDataBytesPerPacket, DataText(packets[i]), kDataBytesPerPacket);
+    }
+    TRACE('T', "Packets extracted\n");
+  } else {
+    TRACE('T', "No replybuffer\n");
+  }
+  if (reply_length != nullptr) *reply_length = static_cast<uint32_t>(length);
+  return 1;
+}
+
+int UsbInterface::SendCommand(const char* command, int timeout, char* reply, uint32_t reply_size,
+                              uint32_t* reply_length) {
+  if (!HardwareLock()) {
+    TRACE('W', "Hardware TO\n");
+    ReleaseHardwareLock();
+    return 0;
+  }
+  const int result = ExchangeCommand(command, timeout, reply, reply_size, reply_length);
+  ReleaseHardwareLock();
+  return result;
+}
+
+int UsbInterface::CheckAlive() {
+  if (!HardwareLock()) {
+    TRACE('W', "Hardware TO\n");
+    ReleaseHardwareLock();
+    return 0;
+  }
+  const PacketRecord alive = MakeAlive(LoginName());
+  if (!SendBuffer(&alive, 1, -1, -1)) {
+    TRACE('W', "Error sending command\n");
+    ReleaseHardwareLock();
+    return 0;
+  }
+  if (m_Bulk) FlushReceive();
+  ReleaseHardwareLock();
+  return 1;
+}

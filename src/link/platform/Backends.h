@@ -1,0 +1,48 @@
+// The backends the link drives: one per device kind. The real ones (hidapi, libusb) are made
+// on first use; tests install fakes. The emulator link exists only once it is switched on.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "DeviceHandle.h"
+#include "EmuBackend.h"
+
+namespace qplatform {
+
+struct Backends {
+  DeviceBackend* hid = nullptr;
+  DeviceBackend* bulk = nullptr;
+  EmulatorLink* emulator = nullptr;  // nullptr: the emulator link is switched off
+};
+
+// The installed backends (the real HID and bulk backends unless a test installed others).
+Backends& CurrentBackends();
+// Installs other backends (tests); returns the previous set. The caller keeps ownership.
+Backends SetBackends(const Backends& backends);
+
+// Switches the emulator link on (creating its slots in EmulatorLink::DefaultDirectory()) or off.
+void EnableEmulator(bool on);
+
+std::unique_ptr<DeviceBackend> MakeHidapiBackend();
+// The bulk machine's device path: \\?\usb#vid_VVVV&pid_PPPP#INSTANCE#{101f9e3f-...}, its
+// INSTANCE being the serial number when that is 1 to 8 hexadecimal digits, else the bus number
+// and the last (up to three) port numbers, two hexadecimal digits each.
+std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth);
+std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance);
+std::unique_ptr<DeviceBackend> MakeLibusbBackend();
+
+// Installs a backend set for the lifetime of a scope (tests).
+class ScopedBackends {
+ public:
+  explicit ScopedBackends(const Backends& backends) : previous_(SetBackends(backends)) {}
+  ~ScopedBackends() { SetBackends(previous_); }
+  ScopedBackends(const ScopedBackends&) = delete;
+  ScopedBackends& operator=(const ScopedBackends&) = delete;
+
+ private:
+  Backends previous_;
+};
+
+}  // namespace qplatform

@@ -1,0 +1,450 @@
+// The bulk machine through libusb-1.0.
+//
+// A bulk machine is a USB device of vendor 6017 whose product id is neither of the HID
+// machine's (12624, 12625) and which has an interface with exactly one bulk IN and one bulk OUT
+// endpoint. Its device path has the form the link takes apart:
+//   \\?\usb#vid_VVVV&pid_PPPP#INSTANCE#{101f9e3f-8435-4872-bc21-07b27e2baadd}
+// INSTANCE is the serial-number string when it is 1 to 8 hexadecimal digits, else the bus
+// number and the last (up to three) port numbers, two hexadecimal digits each. The path with
+// "\PIPE00" appended opens the IN endpoint, with "\PIPE01" the OUT endpoint; both share one
+// claimed interface. The bare path opens only as a probe.
+//
+// A read of n bytes finishes when n bytes have arrived: the machine packs 64-byte packets back
+// to back, and a short USB packet does not end the transfer early.
+#include <libusb.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+#include "Backends.h"
+#include "clock.h"
+
+namespace qplatform {
+namespace {
+
+constexpr uint16_t kVendor = 6017;
+constexpr uint16_t kHidProduct1 = 12624;
+constexpr uint16_t kHidProduct2 = 12625;
+constexpr uint32_t kErrorIoIncomplete = 996;
+const char kInterfaceClass[] = "{101f9e3f-8435-4872-bc21-07b27e2baadd}";
+const std::string kReadPipe = "\\PIPE00";
+const std::string kWritePipe = "\\PIPE01";
+
+uint32_t MapError(int code) {
+  switch (code) {
+    case LIBUSB_SUCCESS:
+      return kErrorSuccess;
+    case LIBUSB_ERROR_ACCESS:
+      return kErrorAccessDenied;
+    case LIBUSB_ERROR_NO_DEVICE:
+      return kErrorDeviceNotConnected;
+    case LIBUSB_ERROR_NOT_FOUND:
+      return kErrorFileNotFound;
+    case LIBUSB_ERROR_BUSY:
+      return kErrorSharingViolation;
+    case LIBUSB_ERROR_TIMEOUT:
+      return kErrorSemTimeout;
+    case LIBUSB_ERROR_NO_MEM:
+      return kErrorNotEnoughMemory;
+    case LIBUSB_ERROR_INVALID_PARAM:
+      return kErrorInvalidParameter;
+    default:
+      return kErrorGenFailure;
+  }
+}
+
+uint32_t MapStatus(libusb_transfer_status status) {
+  switch (status) {
+    case LIBUSB_TRANSFER_COMPLETED:
+      return kErrorSuccess;
+    case LIBUSB_TRANSFER_TIMED_OUT:
+      return kErrorSemTimeout;
+    case LIBUSB_TRANSFER_CANCELLED:
+      return kErrorOperationAborted;
+    case LIBUSB_TRANSFER_NO_DEVICE:
+      return kErrorDeviceNotConnected;
+    default:
+      return kErrorGenFailure;
+  }
+}
+
+struct Endpoints {
+  int interface = -1;
+  uint8_t in = 0;
+  uint8_t out = 0;
+};
+
+// The interface with exactly one bulk IN and one bulk OUT endpoint.
+bool FindBulkInterface(libusb_device* device, Endpoints* found) {
+  libusb_config_descriptor* config = nullptr;
+  if (libusb_get_active_config_descriptor(device, &config) != 0 &&
+      libusb_get_config_descriptor(device, 0, &config) != 0) {
+    return false;
+  }
+  bool ok = false;
+  for (int i = 0; i < config->bNumInterfaces && !ok; ++i) {
+    const libusb_interface& interface = config->interface[i];
+    if (interface.num_altsetting < 1) continue;
+    const libusb_interface_descriptor& alt = interface.altsetting[0];
+    int ins = 0;
+    int outs = 0;
+    Endpoints e;
+    e.interface = alt.bInterfaceNumber;
+    for (int k = 0; k < alt.bNumEndpoints; ++k) {
+      const libusb_endpoint_descriptor& ep = alt.endpoint[k];
+      if ((ep.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK) continue;
+      if (ep.bEndpointAddress & LIBUSB_ENDPOINT_IN) {
+        ++ins;
+        e.in = ep.bEndpointAddress;
+      } else {
+        ++outs;
+        e.out = ep.bEndpointAddress;
+      }
+    }
+    if (ins == 1 && outs == 1) {
+      *found = e;
+      ok = true;
+    }
+  }
+  libusb_free_config_descriptor(config);
+  return ok;
+}
+
+std::string InstanceOf(libusb_device* device, const libusb_device_descriptor& descriptor) {
+  std::string serial;
+  if (descriptor.iSerialNumber != 0) {
+    libusb_device_handle* handle = nullptr;
+    if (libusb_open(device, &handle) == 0) {
+      unsigned char text[256] = {};
+      if (libusb_get_string_descriptor_ascii(handle, descriptor.iSerialNumber, text,
+                                             sizeof text - 1) > 0) {
+        serial = reinterpret_cast<char*>(text);
+      }
+      libusb_close(handle);
+    }
+  }
+  uint8_t ports[8] = {};
+  const int depth = libusb_get_port_numbers(device, ports, sizeof ports);
+  return BulkInstance(serial, libusb_get_bus_number(device), ports, depth < 0 ? 0 : depth);
+}
+
+std::string PathOf(libusb_device* device, const libusb_device_descriptor& descriptor) {
+  return BulkDevicePath(descriptor.idVendor, descriptor.idProduct, InstanceOf(device, descriptor));
+}
+
+// One claimed machine shared by its two pipes.
+struct OpenMachine {
+  libusb_device_handle* handle = nullptr;
+  Endpoints endpoints;
+  bool read_open = false;
+  bool write_open = false;
+};
+
+class LibusbBackend;
+
+class PipeHandle : public DeviceHandle {
+ public:
+  PipeHandle(LibusbBackend* backend, std::string base, OpenMachine* machine, bool reading,
+             libusb_context* context)
+      : backend_(backend),
+        base_(std::move(base)),
+        machine_(machine),
+        reading_(reading),
+        context_(context),
+        transfer_(libusb_alloc_transfer(0)) {}
+  ~PipeHandle() override;
+
+  IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
+    return Start(buffer, size, true, bytes, error);
+  }
+  IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
+    return Start(const_cast<uint8_t*>(buffer), size, false, bytes, error);
+  }
+
+  WaitResult WaitPending(uint32_t ms) override {
+    if (!in_flight_ && !done_) return WaitResult::kFailed;
+    const uint32_t start = qclock::GetTickCount();
+    while (!done_) {
+      const uint32_t elapsed = qclock::GetTickCount() - start;
+      if (elapsed >= ms) return WaitResult::kTimeout;
+      const uint32_t left = ms - elapsed;
+      timeval tv{static_cast<time_t>(left / 1000), static_cast<suseconds_t>((left % 1000) * 1000)};
+      if (libusb_handle_events_timeout_completed(context_, &tv, &done_) < 0) {
+        return WaitResult::kFailed;
+      }
+    }
+    return WaitResult::kSignaled;
+  }
+
+  bool PendingResult(uint32_t* bytes, uint32_t* error) override {
+    *bytes = got_;
+    if (!done_) {
+      *error = kErrorIoIncomplete;
+      return false;
+    }
+    done_ = 0;
+    *error = status_error_;
+    return status_error_ == 0;
+  }
+
+  bool CancelIo(uint32_t* error) override {
+    if (error != nullptr) *error = 0;
+    if (in_flight_) {
+      libusb_cancel_transfer(transfer_);
+      // The transfer owns the caller's buffer until libusb gives it back.
+      const uint32_t start = qclock::GetTickCount();
+      while (in_flight_ && qclock::GetTickCount() - start < 1000) {
+        timeval tv{0, 10000};
+        libusb_handle_events_timeout_completed(context_, &tv, nullptr);
+      }
+    }
+    done_ = 0;
+    return true;
+  }
+
+ private:
+  IoStart Start(uint8_t* buffer, uint32_t size, bool reading, uint32_t* bytes, uint32_t* error) {
+    *bytes = 0;
+    if (reading != reading_) {
+      *error = kErrorAccessDenied;
+      return IoStart::kFailed;
+    }
+    if (transfer_ == nullptr) {
+      *error = kErrorNotEnoughMemory;
+      return IoStart::kFailed;
+    }
+    if (in_flight_) {
+      *error = kErrorBusy;
+      return IoStart::kFailed;
+    }
+    buffer_ = buffer;
+    want_ = size;
+    got_ = 0;
+    done_ = 0;
+    status_error_ = 0;
+    const int rc = Submit();
+    if (rc != 0) {
+      *error = MapError(rc);
+      return IoStart::kFailed;
+    }
+    *error = kErrorIoPending;
+    return IoStart::kPending;
+  }
+
+  int Submit() {
+    const uint8_t endpoint = reading_ ? machine_->endpoints.in : machine_->endpoints.out;
+    libusb_fill_bulk_transfer(transfer_, machine_->handle, endpoint, buffer_ + got_,
+                              static_cast<int>(want_ - got_), &PipeHandle::Finished, this, 0);
+    const int rc = libusb_submit_transfer(transfer_);
+    in_flight_ = rc == 0;
+    return rc;
+  }
+
+  static void LIBUSB_CALL Finished(libusb_transfer* transfer) {
+    auto* self = static_cast<PipeHandle*>(transfer->user_data);
+    self->in_flight_ = false;
+    self->got_ += static_cast<uint32_t>(transfer->actual_length);
+    if (transfer->status == LIBUSB_TRANSFER_COMPLETED && self->reading_ &&
+        self->got_ < self->want_) {
+      const int rc = self->Submit();  // a short packet: wait for the rest
+      if (rc == 0) return;
+      self->status_error_ = MapError(rc);
+    } else {
+      self->status_error_ = MapStatus(transfer->status);
+    }
+    self->done_ = 1;
+  }
+
+  LibusbBackend* backend_;
+  std::string base_;
+  OpenMachine* machine_;
+  const bool reading_;
+  libusb_context* context_;
+  libusb_transfer* transfer_;
+  uint8_t* buffer_ = nullptr;
+  uint32_t want_ = 0;
+  uint32_t got_ = 0;
+  int done_ = 0;
+  bool in_flight_ = false;
+  uint32_t status_error_ = 0;
+};
+
+class ProbeHandle : public DeviceHandle {};
+
+class LibusbBackend : public DeviceBackend {
+ public:
+  ~LibusbBackend() override {
+    for (auto& [path, machine] : open_) {
+      libusb_release_interface(machine.handle, machine.endpoints.interface);
+      libusb_close(machine.handle);
+    }
+    if (context_ != nullptr) libusb_exit(context_);
+  }
+
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t* error) override {
+    entries->clear();
+    if (!Initialise(error)) return false;
+    libusb_device** list = nullptr;
+    const ssize_t n = libusb_get_device_list(context_, &list);
+    if (n < 0) {
+      *error = MapError(static_cast<int>(n));
+      return false;
+    }
+    for (ssize_t i = 0; i < n; ++i) {
+      std::string path;
+      Endpoints endpoints;
+      if (IsBulkMachine(list[i], &path, &endpoints)) entries->push_back({0, false, path});
+    }
+    libusb_free_device_list(list, 1);
+    *error = 0;
+    return true;
+  }
+
+  std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
+                                     uint32_t* error) override {
+    if (!Initialise(error)) return nullptr;
+    std::string base = path;
+    bool reading = false;
+    if (mode != OpenMode::kProbe) {
+      const bool has_read = EndsWith(path, kReadPipe);
+      if (!has_read && !EndsWith(path, kWritePipe)) {
+        *error = kErrorFileNotFound;
+        return nullptr;
+      }
+      reading = has_read;
+      base = path.substr(0, path.size() - kReadPipe.size());
+    }
+    if (mode != OpenMode::kProbe) {
+      auto it = open_.find(base);
+      if (it != open_.end()) {
+        bool& held = reading ? it->second.read_open : it->second.write_open;
+        if (held) {
+          *error = kErrorSharingViolation;
+          return nullptr;
+        }
+        held = true;
+        *error = 0;
+        return std::make_unique<PipeHandle>(this, base, &it->second, reading, context_);
+      }
+    }
+    libusb_device** list = nullptr;
+    const ssize_t n = libusb_get_device_list(context_, &list);
+    if (n < 0) {
+      *error = MapError(static_cast<int>(n));
+      return nullptr;
+    }
+    std::unique_ptr<DeviceHandle> result;
+    *error = kErrorFileNotFound;
+    for (ssize_t i = 0; i < n && !result; ++i) {
+      std::string candidate;
+      Endpoints endpoints;
+      if (!IsBulkMachine(list[i], &candidate, &endpoints) || candidate != base) continue;
+      libusb_device_handle* handle = nullptr;
+      int rc = libusb_open(list[i], &handle);
+      if (rc != 0) {
+        *error = MapError(rc);
+        break;
+      }
+      if (mode == OpenMode::kProbe) {
+        libusb_close(handle);
+        result = std::make_unique<ProbeHandle>();
+        break;
+      }
+      libusb_set_auto_detach_kernel_driver(handle, 1);
+      rc = libusb_claim_interface(handle, endpoints.interface);
+      if (rc != 0) {
+        libusb_close(handle);
+        *error = MapError(rc);
+        break;
+      }
+      OpenMachine& machine = open_[base];
+      machine.handle = handle;
+      machine.endpoints = endpoints;
+      (reading ? machine.read_open : machine.write_open) = true;
+      result = std::make_unique<PipeHandle>(this, base, &machine, reading, context_);
+    }
+    libusb_free_device_list(list, 1);
+    if (result) *error = 0;
+    return result;
+  }
+
+  // A pipe closed: the machine is released once both are.
+  void PipeClosed(const std::string& base, bool reading) {
+    auto it = open_.find(base);
+    if (it == open_.end()) return;
+    (reading ? it->second.read_open : it->second.write_open) = false;
+    if (!it->second.read_open && !it->second.write_open) {
+      libusb_release_interface(it->second.handle, it->second.endpoints.interface);
+      libusb_close(it->second.handle);
+      open_.erase(it);
+    }
+  }
+
+ private:
+  static bool EndsWith(const std::string& s, const std::string& tail) {
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+  }
+
+  bool Initialise(uint32_t* error) {
+    if (context_ == nullptr) {
+      const int rc = libusb_init(&context_);
+      if (rc != 0) {
+        context_ = nullptr;
+        *error = MapError(rc);
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool IsBulkMachine(libusb_device* device, std::string* path, Endpoints* endpoints) {
+    libusb_device_descriptor descriptor;
+    if (libusb_get_device_descriptor(device, &descriptor) != 0) return false;
+    if (descriptor.idVendor != kVendor || descriptor.idProduct == kHidProduct1 ||
+        descriptor.idProduct == kHidProduct2) {
+      return false;
+    }
+    if (!FindBulkInterface(device, endpoints)) return false;
+    *path = PathOf(device, descriptor);
+    return true;
+  }
+
+  libusb_context* context_ = nullptr;
+  std::map<std::string, OpenMachine> open_;
+};
+
+PipeHandle::~PipeHandle() {
+  CancelIo(nullptr);
+  if (transfer_ != nullptr) libusb_free_transfer(transfer_);
+  backend_->PipeClosed(base_, reading_);
+}
+
+}  // namespace
+
+std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth) {
+  const bool hex = !serial.empty() && serial.size() <= 8 &&
+                   std::all_of(serial.begin(), serial.end(),
+                               [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
+  if (hex) return serial;
+  char text[16];
+  int at = std::snprintf(text, sizeof text, "%02X", bus);
+  for (int i = depth > 3 ? depth - 3 : 0; i < depth; ++i) {
+    at += std::snprintf(text + at, sizeof text - static_cast<size_t>(at), "%02X", ports[i]);
+  }
+  return text;
+}
+
+std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance) {
+  char head[64];
+  std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", vendor, product);
+  return head + instance + "#" + kInterfaceClass;
+}
+
+std::unique_ptr<DeviceBackend> MakeLibusbBackend() {
+  return std::make_unique<LibusbBackend>();
+}
+
+}  // namespace qplatform

@@ -1,0 +1,270 @@
+#include "EmuBackend.h"
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace qplatform {
+
+struct EmulatorLink::Connection {
+  int fd = -1;
+  ~Connection() { Close(); }
+  void Close() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+};
+
+namespace {
+
+constexpr size_t kRecord = 65;
+
+bool FillAddress(const std::string& path, sockaddr_un* address) {
+  std::memset(address, 0, sizeof *address);
+  address->sun_family = AF_UNIX;
+  if (path.size() >= sizeof address->sun_path) return false;
+  std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+// True when something answers on the socket file: another program holds the slot.
+bool SomeoneListens(const sockaddr_un& address) {
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const bool answered =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  ::close(fd);
+  return answered;
+}
+
+// A connected client, driven like a HID machine: each message is one packet record.
+class EmuHandle : public DeviceHandle {
+ public:
+  explicit EmuHandle(std::shared_ptr<void> keep, int* fd) : keep_(std::move(keep)), fd_(fd) {}
+  ~EmuHandle() override {
+    // Closing the handle hangs up on the client; the slot notices at its next look.
+    if (*fd_ >= 0) ::close(*fd_);
+    *fd_ = -1;
+  }
+
+  bool SupportsCompletionRoutines() const override { return true; }
+  int PollDescriptor() const override { return *fd_; }
+
+  bool AcceptTransfer(bool, uint32_t* error) override {
+    if (*fd_ >= 0) return true;
+    *error = kErrorInvalidHandle;
+    return false;
+  }
+
+  bool TryRead(uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
+    *error = 0;
+    *bytes = 0;
+    uint32_t have = 0;
+    for (;;) {
+      if (have > 0) {
+        // Only whole records join a completion; anything else waits for the next read, so a
+        // malformed message reports alone.
+        char probe;
+        const ssize_t next = ::recv(*fd_, &probe, 1, MSG_PEEK | MSG_TRUNC | MSG_DONTWAIT);
+        if (next != static_cast<ssize_t>(kRecord) || size - have < kRecord) break;
+      }
+      const ssize_t n = ::recv(*fd_, buffer + have, size - have, MSG_TRUNC | MSG_DONTWAIT);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) break;
+        if (have > 0) break;
+        *error = kErrorBrokenPipe;
+        return true;
+      }
+      if (n == 0) {  // the client hung up
+        if (have > 0) break;
+        *error = kErrorBrokenPipe;
+        return true;
+      }
+      if (static_cast<size_t>(n) > size - have) {
+        *error = 234;  // more data than the buffer holds: the rest of the message is lost
+        *bytes = size;
+        return true;
+      }
+      have += static_cast<uint32_t>(n);
+      if (static_cast<size_t>(n) != kRecord) break;
+    }
+    if (have == 0) return false;
+    *bytes = have;
+    return true;
+  }
+
+  bool TryWrite(const uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
+    *error = 0;
+    *bytes = 0;
+    for (;;) {
+      const ssize_t n = ::send(*fd_, buffer, size, MSG_DONTWAIT | MSG_NOSIGNAL);
+      if (n >= 0) {
+        *bytes = static_cast<uint32_t>(n);
+        return true;
+      }
+      if (errno == EINTR) continue;
+      if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
+      *error = kErrorBrokenPipe;
+      return true;
+    }
+  }
+
+ private:
+  std::shared_ptr<void> keep_;
+  int* fd_;
+};
+
+}  // namespace
+
+EmulatorLink::EmulatorLink(std::string directory)
+    : directory_(directory.empty() ? DefaultDirectory() : std::move(directory)) {}
+
+EmulatorLink::~EmulatorLink() {
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (slots_[slot].listen_fd >= 0) {
+      ::close(slots_[slot].listen_fd);
+      ::unlink(SlotPath(slot).c_str());
+    }
+  }
+}
+
+std::string EmulatorLink::DefaultDirectory() {
+  for (const char* name : {"QUADRELLE_EMULATOR_DIR", "XDG_RUNTIME_DIR"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') return value;
+  }
+  return "/tmp";
+}
+
+std::string EmulatorLink::SlotPath(int slot) const {
+  char name[16];
+  std::snprintf(name, sizeof name, "tppipe%02u", static_cast<unsigned>(slot));
+  return directory_ + "/" + name;
+}
+
+bool EmulatorLink::Listening(int slot) const {
+  return slots_[slot].listen_fd >= 0;
+}
+
+bool EmulatorLink::InUse(int slot) const {
+  return slots_[slot].in_use;
+}
+
+bool EmulatorLink::Attempted(int slot) const {
+  return slots_[slot].attempted;
+}
+
+bool EmulatorLink::PrepareDirectory(int* error) {
+  struct stat st;
+  if (::stat(directory_.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    *error = ENOTDIR;
+    return false;
+  }
+  // Create what is missing, each level private to the user.
+  for (size_t pos = 1; pos <= directory_.size(); ++pos) {
+    if (pos != directory_.size() && directory_[pos] != '/') continue;
+    const std::string part = directory_.substr(0, pos);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      *error = errno;
+      return false;
+    }
+  }
+  return true;
+}
+
+EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
+  *error = 0;
+  Slot& s = slots_[slot];
+  if (s.listen_fd >= 0) return ListenResult::kListening;
+  s.attempted = true;
+  if (!PrepareDirectory(error)) return ListenResult::kOpenFailed;
+  const std::string path = SlotPath(slot);
+  sockaddr_un address;
+  if (!FillAddress(path, &address)) {
+    *error = ENAMETOOLONG;
+    return ListenResult::kOpenFailed;
+  }
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0) {
+    // A socket left by a program that ended is taken over; a live one or any other file is
+    // left alone.
+    if (!S_ISSOCK(st.st_mode) || SomeoneListens(address)) {
+      *error = EADDRINUSE;
+      return ListenResult::kOpenFailed;
+    }
+    ::unlink(path.c_str());
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    *error = errno;
+    return ListenResult::kOpenFailed;
+  }
+  const mode_t old_mask = ::umask(0077);
+  const int bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  const int bind_errno = errno;
+  ::umask(old_mask);
+  if (bound != 0) {
+    *error = bind_errno;
+    ::close(fd);
+    return ListenResult::kOpenFailed;
+  }
+  ::chmod(path.c_str(), 0600);
+  if (::listen(fd, 1) != 0) {
+    *error = errno;
+    ::close(fd);
+    ::unlink(path.c_str());
+    return ListenResult::kListenFailed;
+  }
+  s.listen_fd = fd;
+  return ListenResult::kListening;
+}
+
+bool EmulatorLink::Peek(int slot, int* accept_error) {
+  *accept_error = 0;
+  Slot& s = slots_[slot];
+  if (s.client) {
+    const int fd = s.client->fd;
+    if (fd < 0) return false;
+    char probe;
+    const ssize_t n = ::recv(fd, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (n > 0) return true;
+    if (n == 0) return false;
+    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+  }
+  if (s.in_use || s.listen_fd < 0) return false;
+  const int fd = ::accept4(s.listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+  if (fd < 0) {
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) *accept_error = errno;
+    return false;
+  }
+  s.client = std::make_shared<Connection>();
+  s.client->fd = fd;
+  return true;
+}
+
+std::unique_ptr<DeviceHandle> EmulatorLink::TakeClient(int slot) {
+  Slot& s = slots_[slot];
+  if (!s.client || s.client->fd < 0) return nullptr;
+  s.in_use = true;
+  return std::make_unique<EmuHandle>(s.client, &s.client->fd);
+}
+
+void EmulatorLink::Relisten(int slot) {
+  Slot& s = slots_[slot];
+  // The handle (if one is still out) keeps its connection alive until it is closed; the slot
+  // forgets it and takes the next client.
+  s.client.reset();
+  s.in_use = false;
+  if (s.listen_fd < 0) s.attempted = false;
+}
+
+}  // namespace qplatform

@@ -1,0 +1,117 @@
+// An in-memory backend for tests: scripted machines that record what the host wrote, send what
+// the script says at the tick it says, fail on request and can be unplugged. Time is the
+// installed clock's, so a fake clock runs minutes of machine time in microseconds.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "DeviceHandle.h"
+#include "PacketFormat.h"
+
+namespace qplatform {
+
+class FakeDevice : public std::enable_shared_from_this<FakeDevice> {
+ public:
+  enum class Kind { kHid, kBulk };
+  FakeDevice(Kind kind, std::string path) : kind(kind), path(std::move(path)) {}
+
+  const Kind kind;
+  const std::string path;  // HID: the device path; bulk: the path without pipe suffix
+
+  // Identity, as the HID queries return it.
+  HidAttributes attributes{6017, 12624, 0x0100};
+  std::wstring product = L"Card dealer";
+  std::wstring manufacturer = L"Dealer maker";
+  std::wstring serial = L"0000ABCD";
+  uint32_t input_buffers = 32;
+  // Failures of the identity queries and of opening.
+  bool product_fails = false;
+  bool attributes_fail = false;
+  bool manufacturer_fails = false;
+  bool serial_fails = false;
+  uint32_t open_error = 0;   // non-zero: every exclusive open fails with it
+  uint32_t probe_error = 0;  // non-zero: a probe open fails with it
+
+  // --- What the host wrote: every transfer's bytes, in order. ---------------------------------
+  std::vector<std::vector<uint8_t>> writes;
+  // The written bytes as packet records (HID: each 65-byte write; bulk: each 64-byte unit with
+  // the report id put back).
+  std::vector<PacketRecord> WrittenPackets() const;
+
+  // --- What the device sends. ------------------------------------------------------------------
+  // Raw bytes that one read completion delivers (HID), or that join the byte stream (bulk),
+  // from `tick` on.
+  void SendAt(uint32_t tick, std::vector<uint8_t> bytes);
+  // A packet record `delay` ms from now: 65 bytes on HID, its 64 wire bytes on bulk.
+  void SendPacket(const PacketRecord& packet, uint32_t delay = 0);
+  void SendPackets(const std::vector<PacketRecord>& packets, uint32_t delay = 0);
+  // The next read finishes with this error at `tick` (HID).
+  void FailReadAt(uint32_t tick, uint32_t error);
+  // Called after each host write is recorded: the firmware's reaction.
+  std::function<void(FakeDevice&, const uint8_t*, uint32_t)> on_write;
+
+  // Write behaviour: writes finish at once with the full count unless one of these says
+  // otherwise.
+  uint32_t write_error = 0;         // the write finishes with this error
+  int64_t write_bytes = -1;         // the write reports this many bytes
+  bool writes_stall = false;        // the write never finishes
+  bool refuse_write_start = false;  // the write cannot be started at all
+  uint32_t write_latency = 0;       // bulk: the write is pending this many ms
+
+  // Unplugging: pending and later transfers fail with kErrorDeviceNotConnected, the device is
+  // no longer listed and cannot be opened.
+  void Unplug();
+  bool unplugged = false;
+
+  // --- Handle side (used by the fake handles). ------------------------------------------------
+  struct Chunk {
+    uint32_t tick;
+    std::vector<uint8_t> bytes;
+    uint32_t error;
+  };
+  std::deque<Chunk> incoming;
+  bool held = false;        // HID: opened exclusively
+  bool read_held = false;   // bulk "\PIPE00"
+  bool write_held = false;  // bulk "\PIPE01"
+  int opens = 0;            // exclusive opens so far
+};
+
+// A scripted machine for the command protocol: answers each COMMAND with the reply the test
+// set for it (HEADER with the transmission number of the HEADER before it, DATA, STATUS).
+struct FakeFirmware {
+  // Returns the reply text and status for a command; the default echoes "00 OK".
+  std::function<std::string(const std::string& command)> answer;
+  uint8_t status = 0;
+  uint32_t reply_delay = 1;
+  uint32_t last_transmission = 0;
+  std::vector<std::string> commands;
+  int alive_count = 0;
+
+  void Attach(FakeDevice& device);
+};
+
+class FakeBackend : public DeviceBackend {
+ public:
+  explicit FakeBackend(FakeDevice::Kind kind) : kind_(kind) {}
+
+  std::shared_ptr<FakeDevice> AddDevice(const std::string& path);
+  // Members that fail when listed, in front of the devices.
+  std::vector<InterfaceEntry> extra_entries;
+  bool list_fails = false;
+  uint32_t list_error = 13;
+  std::vector<std::shared_ptr<FakeDevice>> devices;
+
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t* error) override;
+  std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
+                                     uint32_t* error) override;
+
+ private:
+  FakeDevice::Kind kind_;
+};
+
+}  // namespace qplatform

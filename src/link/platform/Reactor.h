@@ -1,0 +1,76 @@
+// The completion reactor: holds every pending transfer that finishes through a completion
+// routine, and runs those routines on the calling thread inside alertable sleeps only, the way
+// the link expects of overlapped I/O with completion routines. It is the process's
+// qclock::AlertableWaiter: qclock::SleepEx(ms, true) waits here.
+//
+// One thread only: the reactor, its handles and their routines belong to the thread that runs
+// the link.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "DeviceHandle.h"
+#include "clock.h"
+
+namespace qplatform {
+
+class Reactor : public qclock::AlertableWaiter {
+ public:
+  // The one reactor; installs itself as the alertable waiter.
+  static Reactor& Instance();
+
+  bool StartRead(DeviceHandle* handle, uint8_t* buffer, uint32_t size, Overlapped* overlapped,
+                 CompletionRoutine routine, uint32_t* error);
+  bool StartWrite(DeviceHandle* handle, const uint8_t* buffer, uint32_t size,
+                  Overlapped* overlapped, CompletionRoutine routine, uint32_t* error);
+  // Completes the handle's pending transfers with kErrorOperationAborted; their routines run at
+  // the next alertable sleep. Returns how many were cancelled.
+  int Cancel(DeviceHandle* handle);
+  // True while a transfer of that direction is pending or finished with its routine not yet
+  // run: a handle has at most one of each.
+  bool HasPending(const DeviceHandle* handle, bool write) const;
+  // Drops completions not yet run whose record is `overlapped` (its owner is going away).
+  void Discard(const Overlapped* overlapped);
+
+  // Waits up to `ms` on the pending transfers' devices; runs the completion routines that are
+  // due and returns qclock::kWaitIoCompletion once any ran, else 0 when the time is up.
+  uint32_t WaitAlertable(uint32_t ms) override;
+
+  // Installs this reactor as the alertable waiter again (after a test replaced it).
+  void Install();
+
+ private:
+  Reactor();
+
+  struct Pending {
+    DeviceHandle* handle;
+    bool write;
+    uint8_t* buffer;
+    uint32_t size;
+    Overlapped* overlapped;
+    CompletionRoutine routine;
+  };
+  struct Done {
+    const DeviceHandle* handle;
+    bool write;
+    CompletionRoutine routine;
+    uint32_t error;
+    uint32_t bytes;
+    Overlapped* overlapped;
+  };
+
+  bool Start(const Pending& op, uint32_t* error);
+  // Moves every pending transfer that can finish now to the done queue.
+  void Sweep();
+  // Runs the routines that were due when it was called; true when any ran.
+  bool RunDone();
+  // Waits at most `ms` for a device to become ready.
+  void WaitForDevices(uint32_t ms);
+
+  std::vector<Pending> pending_;
+  std::deque<Done> done_;
+};
+
+}  // namespace qplatform

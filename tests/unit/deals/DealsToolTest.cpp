@@ -1,0 +1,59 @@
+// quadrelle-deals run as a program, the way directors use it.
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "DealFiles.h"
+
+namespace {
+
+class DealsToolTest : public DealFileTest {
+ protected:
+  // Runs the program on the arguments; returns its exit status, fills out_ and err_.
+  int Run(const std::string& arguments) {
+    const std::string out = (dir_ / "stdout").string();
+    const std::string err = (dir_ / "stderr").string();
+    const std::string command =
+        std::string("'") + QUADRELLE_DEALS_TOOL + "' " + arguments + " >" + out + " 2>" + err;
+    const int status = std::system(command.c_str());
+    out_ = Contents(out);
+    err_ = Contents(err);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  static std::string Contents(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+  }
+
+  std::string out_, err_;
+};
+
+TEST_F(DealsToolTest, WritesOneLinePerDealNumberedFromOne) {
+  const std::string bri =
+      Write("a.bri", Record(OrderedDeal(), 128) + Record(DealtRoundDeal(), 128));
+  const std::string dup = Write("b.DUP", Record(DealtRoundDeal(), 156));
+  EXPECT_EQ(Run(bri + " " + dup), 0);
+  EXPECT_EQ(out_,
+            "1\tN:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\n"
+            "2\tN:AT62.J73.Q84.K95 K95.AT62.J73.Q84 Q84.K95.AT62.J73 J73.Q84.K95.AT62\n"
+            "1\tN:AT62.J73.Q84.K95 K95.AT62.J73.Q84 Q84.K95.AT62.J73 J73.Q84.K95.AT62\n");
+  EXPECT_EQ(err_, "");
+}
+
+TEST_F(DealsToolTest, FailureGivesTheReasonOnStandardErrorAndStatusOne) {
+  std::string bad = Record(OrderedDeal(), 156) + Record(OrderedDeal(), 156);
+  bad.replace(156 + 10, 2, "99");
+  const std::string cut = Write("cut.bri", std::string(255, '1'));
+  const std::string card = Write("card.dup", bad);
+  const std::string good = Write("good.bri", Record(OrderedDeal(), 128));
+  EXPECT_EQ(Run(cut + " " + good + " " + card), 1);
+  EXPECT_EQ(out_, "1\tN:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\n");
+  EXPECT_EQ(err_, cut + ": File has wrong size 255\n" + card + ": Card out of range in deal 2\n");
+  EXPECT_EQ(Run(""), 2);
+  EXPECT_EQ(out_, "");
+}
+
+}  // namespace

@@ -1,0 +1,233 @@
+// The emulator link end to end: real sockets, the real clock, a scripted machine on a thread.
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <thread>
+
+#include "LinkFixture.h"
+
+namespace {
+
+using qplatform::EmulatorLink;
+
+int ConnectTo(const std::string& path) {
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// A machine on the far end of a slot: answers each COMMAND with "00 " + the command, after
+// a LOG and a USERSTATUS packet; counts ALIVE packets. Ends when the host hangs up or when
+// told to.
+class ScriptedMachine {
+ public:
+  explicit ScriptedMachine(int fd) : fd_(fd), thread_([this] { Run(); }) {}
+  ~ScriptedMachine() {
+    HangUp();
+    thread_.join();
+  }
+  void HangUp() {
+    if (!hung_up_.exchange(true)) ::shutdown(fd_, SHUT_RDWR);
+  }
+  void SendRaw(const void* bytes, size_t size) { ::send(fd_, bytes, size, MSG_NOSIGNAL); }
+  int alive_count() const { return alive_; }
+
+ private:
+  void Run() {
+    uint32_t transmission = 0;
+    for (;;) {
+      PacketRecord p;
+      const ssize_t n = ::recv(fd_, p.bytes, sizeof p.bytes, 0);
+      if (n <= 0) break;
+      if (n != static_cast<ssize_t>(kPacketRecordSize)) continue;
+      switch (PacketTypeOf(p)) {
+        case PACKET_HEADER:
+          transmission = HeaderTransmission(p);
+          break;
+        case PACKET_ALIVE:
+          ++alive_;
+          break;
+        case PACKET_COMMAND: {
+          const std::string reply = "00 " + CommandText(p);
+          std::vector<PacketRecord> out = {MakeLog("busy"), MakeUserStatus()};
+          for (const PacketRecord& r : MakeReply(transmission, reply.data(), reply.size())) {
+            out.push_back(r);
+          }
+          for (const PacketRecord& r : out) SendRaw(r.bytes, kPacketRecordSize);
+          break;
+        }
+        default:
+          break;
+      }
+    }
+    ::close(fd_);
+  }
+
+  int fd_;
+  std::atomic<bool> hung_up_{false};
+  std::atomic<int> alive_{0};
+  std::thread thread_;
+};
+
+class EmulatorLinkTest : public ::testing::Test {
+ protected:
+  EmulatorLinkTest() {
+    char pattern[] = "/tmp/quadrelle-emu-XXXXXX";
+    root_ = ::mkdtemp(pattern);
+    dir_ = root_ + "/slots";
+    emulator_ = std::make_unique<EmulatorLink>(dir_);
+    backends_ = std::make_unique<qplatform::ScopedBackends>(
+        qplatform::Backends{&hid_, &bulk_, emulator_.get()});
+    TraceSetStandardOutput(nullptr);
+    qplatform::Reactor::Instance().Install();
+    ConnectionList().clear();
+    CreateConnectionMutex();
+  }
+  ~EmulatorLinkTest() override {
+    for (UsbInterface* device : owned_) delete device;
+    ConnectionList().clear();
+    backends_.reset();
+    emulator_.reset();
+    ::rmdir(dir_.c_str());
+    ::rmdir(root_.c_str());
+  }
+
+  UsbInterface* Find() {
+    UsbInterface* device = FindDevice(0);
+    if (device != nullptr) {
+      owned_.push_back(device);
+      device->ClientInit();
+    }
+    return device;
+  }
+  int Count(const std::string& text) const {
+    const auto texts = trace_.Texts('T');
+    return static_cast<int>(std::count(texts.begin(), texts.end(), text));
+  }
+  void Destroy(UsbInterface* device) {
+    owned_.erase(std::remove(owned_.begin(), owned_.end(), device), owned_.end());
+    device->CloseDevice();
+    delete device;
+  }
+
+  std::string root_;
+  std::string dir_;
+  qplatform::FakeBackend hid_{qplatform::FakeDevice::Kind::kHid};
+  qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
+  std::unique_ptr<EmulatorLink> emulator_;
+  std::unique_ptr<qplatform::ScopedBackends> backends_;
+  TraceCapture trace_;
+  std::vector<UsbInterface*> owned_;
+};
+
+TEST_F(EmulatorLinkTest, SlotsArePrivateToTheUser) {
+  EXPECT_EQ(Find(), nullptr);
+  struct stat st;
+  ASSERT_EQ(::stat(dir_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  for (int slot = 0; slot < EmulatorLink::kSlots; ++slot) {
+    const std::string path = emulator_->SlotPath(slot);
+    ASSERT_EQ(::stat(path.c_str(), &st), 0) << path;
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
+  EXPECT_EQ(emulator_->SlotPath(9), dir_ + "/tppipe09");
+}
+
+TEST_F(EmulatorLinkTest, AConnectedMachineIsFoundAndAnswers) {
+  EXPECT_EQ(Find(), nullptr);  // creates the slots
+  const int fd = ConnectTo(emulator_->SlotPath(3));
+  ASSERT_GE(fd, 0);
+  ScriptedMachine machine(fd);
+  UsbInterface* device = Find();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(device->Id(), 45u);
+  EXPECT_FALSE(device->IsBulk());
+  EXPECT_TRUE(trace_.Contains('T', "Found EMU device(s)\n"));
+  EXPECT_TRUE(trace_.Contains('T', "Init on a Interrupt device\n"));
+
+  for (const char* command : {"FIRMWARE", "SERVICEINFO", "STAT"}) {
+    char reply[256];
+    uint32_t got = 0;
+    ASSERT_EQ(device->SendCommand(command, 1000, reply, sizeof reply, &got), 1) << command;
+    EXPECT_EQ(std::string(reply, got), std::string("00 ") + command);
+  }
+  EXPECT_TRUE(trace_.Contains('T', "Got userstatus\n"));
+  EXPECT_EQ(device->CheckAlive(), 1);
+}
+
+TEST_F(EmulatorLinkTest, AMachineThatHangsUpIsDroppedAndItsSlotServesAgain) {
+  EXPECT_EQ(Find(), nullptr);
+  auto machine = std::make_unique<ScriptedMachine>(ConnectTo(emulator_->SlotPath(0)));
+  UsbInterface* device = Find();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(device->Id(), 42u);
+  machine.reset();  // hangs up
+  EXPECT_EQ(device->CheckAlive(), 0);
+  EXPECT_TRUE(trace_.Contains('W', "Error sending command\n"));
+  Destroy(device);
+
+  EXPECT_EQ(Find(), nullptr);
+  EXPECT_TRUE(trace_.Contains('T', "Peek 0 fail\n"));
+  machine = std::make_unique<ScriptedMachine>(ConnectTo(emulator_->SlotPath(0)));
+  device = Find();
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(device->Id(), 42u);
+  char reply[64];
+  uint32_t got = 0;
+  EXPECT_EQ(device->SendCommand("STAT", 1000, reply, sizeof reply, &got), 1);
+}
+
+TEST_F(EmulatorLinkTest, AMessageThatIsNotARecordStopsTheLink) {
+  EXPECT_EQ(Find(), nullptr);
+  ScriptedMachine machine(ConnectTo(emulator_->SlotPath(1)));
+  UsbInterface* device = Find();
+  ASSERT_NE(device, nullptr);
+  const char stray[30] = "not a packet record";
+  machine.SendRaw(stray, sizeof stray);
+  PacketRecord packet;
+  EXPECT_EQ(device->Receive(&packet, 1, 200, -1), 0);
+  EXPECT_TRUE(trace_.Contains('W', "RXDONE BytesTransfered was 30 expected 65\n"));
+  EXPECT_FALSE(device->ReadPending());
+}
+
+TEST_F(EmulatorLinkTest, LeftoverSocketsAreTakenOverButOtherFilesAreLeftAlone) {
+  ASSERT_EQ(::mkdir(dir_.c_str(), 0700), 0);
+  {
+    // A socket file whose program has ended.
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", emulator_->SlotPath(0).c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+  }
+  std::ofstream(emulator_->SlotPath(1)) << "keep me";
+  EXPECT_EQ(Find(), nullptr);
+  EXPECT_TRUE(emulator_->Listening(0));
+  EXPECT_FALSE(emulator_->Listening(1));
+  EXPECT_EQ(Count("Error opening pipe \r\n"), 1);
+  std::ifstream kept(emulator_->SlotPath(1));
+  std::string text;
+  std::getline(kept, text);
+  EXPECT_EQ(text, "keep me");
+  // A failed slot is not retried on every search.
+  EXPECT_EQ(Find(), nullptr);
+  EXPECT_EQ(Count("Error opening pipe \r\n"), 1);
+  emulator_.reset();
+  ::unlink((dir_ + "/tppipe01").c_str());
+}
+
+}  // namespace

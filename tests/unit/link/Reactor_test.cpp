@@ -1,0 +1,120 @@
+// The completion reactor: routines run only inside alertable sleeps, on the calling thread.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "LinkFixture.h"
+
+namespace {
+
+using qplatform::DeviceHandle;
+using qplatform::Overlapped;
+
+// A device over a pipe: reads finish when the pipe has bytes.
+class PipeDevice : public DeviceHandle {
+ public:
+  explicit PipeDevice(int fd) : fd_(fd) {}
+  bool SupportsCompletionRoutines() const override { return true; }
+  int PollDescriptor() const override { return fd_; }
+  bool TryRead(uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
+    const ssize_t n = ::read(fd_, buffer, size);
+    if (n < 0) return false;
+    *error = 0;
+    *bytes = static_cast<uint32_t>(n);
+    return true;
+  }
+
+ private:
+  int fd_;
+};
+
+struct Seen {
+  int calls = 0;
+  uint32_t error = 0;
+  uint32_t bytes = 0;
+};
+
+void Record(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
+  auto* seen = static_cast<Seen*>(overlapped->context);
+  ++seen->calls;
+  seen->error = error;
+  seen->bytes = bytes;
+}
+
+TEST_F(LinkTest, RoutinesRunOnlyInAlertableSleeps) {
+  auto machine = AddHid("/dev/hidraw0");
+  uint32_t error = 0;
+  auto handle = hid_.Open("/dev/hidraw0", qplatform::OpenMode::kExclusive, &error);
+  ASSERT_TRUE(handle);
+  machine->SendAt(Now(), std::vector<uint8_t>(65, 1));
+  Seen seen;
+  Overlapped overlapped{&seen};
+  uint8_t buffer[65];
+  ASSERT_TRUE(handle->ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
+  // A second read while one is pending is refused.
+  EXPECT_FALSE(handle->ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
+  EXPECT_EQ(error, qplatform::kErrorBusy);
+  qclock::SleepEx(10, false);
+  EXPECT_EQ(seen.calls, 0);
+  const uint32_t start = Now();
+  EXPECT_EQ(qclock::SleepEx(10, true), qclock::kWaitIoCompletion);
+  EXPECT_EQ(Now(), start);  // the routine was due: no waiting
+  EXPECT_EQ(seen.calls, 1);
+  EXPECT_EQ(seen.bytes, 65u);
+  // Nothing pending: the alertable sleep sleeps its time out.
+  EXPECT_EQ(qclock::SleepEx(10, true), 0u);
+  EXPECT_EQ(Now(), start + 10);
+}
+
+TEST_F(LinkTest, AlertableSleepWakesAtTheDevicesTimeAndCancelAborts) {
+  auto machine = AddHid("/dev/hidraw0");
+  uint32_t error = 0;
+  auto handle = hid_.Open("/dev/hidraw0", qplatform::OpenMode::kExclusive, &error);
+  machine->SendAt(Now() + 7, std::vector<uint8_t>(65, 1));
+  Seen seen;
+  Overlapped overlapped{&seen};
+  uint8_t buffer[65];
+  ASSERT_TRUE(handle->ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
+  const uint32_t start = Now();
+  EXPECT_EQ(qclock::SleepEx(100, true), qclock::kWaitIoCompletion);
+  EXPECT_EQ(Now() - start, 7u);
+
+  ASSERT_TRUE(handle->ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
+  handle.reset();  // closing cancels; the routine still runs, later
+  EXPECT_EQ(seen.calls, 1);
+  EXPECT_EQ(qclock::SleepEx(10, true), qclock::kWaitIoCompletion);
+  EXPECT_EQ(seen.calls, 2);
+  EXPECT_EQ(seen.error, qplatform::kErrorOperationAborted);
+}
+
+TEST(Reactor, RealDescriptorWakesTheSleepEarly) {
+  qplatform::Reactor::Instance().Install();
+  int fds[2];
+  ASSERT_EQ(::pipe2(fds, O_NONBLOCK), 0);
+  PipeDevice device(fds[0]);
+  Seen seen;
+  Overlapped overlapped{&seen};
+  uint8_t buffer[8];
+  uint32_t error = 0;
+  ASSERT_TRUE(device.ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_EQ(::write(fds[1], "abc", 3), 3);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  uint32_t result = 0;
+  while (seen.calls == 0 && std::chrono::steady_clock::now() - start < std::chrono::seconds(5)) {
+    result = qclock::SleepEx(10000, true);
+  }
+  const auto waited = std::chrono::steady_clock::now() - start;
+  writer.join();
+  EXPECT_EQ(result, qclock::kWaitIoCompletion);
+  EXPECT_EQ(seen.bytes, 3u);
+  EXPECT_LT(waited, std::chrono::seconds(5));
+  ::close(fds[0]);
+  ::close(fds[1]);
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+// quadrelle-cmd against a scripted machine that connects to the first emulator slot.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+#include "PacketFormat.h"
+
+namespace {
+
+std::string RunTool(const std::string& arguments, int* status) {
+  const std::string command = std::string(QUADRELLE_CMD) + " " + arguments + " 2>/dev/null";
+  FILE* pipe = ::popen(command.c_str(), "r");
+  std::string out;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+  const int raw = ::pclose(pipe);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+// Waits for the tool's slot to appear, connects, and answers until the tool hangs up.
+void ServeMachine(const std::string& path) {
+  const auto start = std::chrono::steady_clock::now();
+  struct stat st;
+  while (::stat(path.c_str(), &st) != 0) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return;
+  }
+  uint32_t transmission = 0;
+  PacketRecord p;
+  while (::recv(fd, p.bytes, sizeof p.bytes, 0) == static_cast<ssize_t>(kPacketRecordSize)) {
+    if (PacketTypeOf(p) == PACKET_HEADER) transmission = HeaderTransmission(p);
+    if (PacketTypeOf(p) != PACKET_COMMAND) continue;
+    const std::string command = CommandText(p);
+    std::vector<PacketRecord> reply;
+    if (command == "FIRMWARE") {
+      reply = MakeReply(transmission, "00 V1.2", 7);
+    } else if (command == "STAT") {
+      reply = MakeReply(transmission, "01 busy", 7);
+    } else {
+      reply = {MakeStatus(3, "Unknown command")};
+    }
+    for (const PacketRecord& r : reply) ::send(fd, r.bytes, kPacketRecordSize, MSG_NOSIGNAL);
+  }
+  ::close(fd);
+}
+
+class CmdTool : public ::testing::Test {
+ protected:
+  CmdTool() {
+    char pattern[] = "/tmp/quadrelle-cmd-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+    ::setenv("QUADRELLE_EMULATOR_DIR", dir_.c_str(), 1);
+  }
+  ~CmdTool() override { ::rmdir(dir_.c_str()); }
+  std::string dir_;
+};
+
+TEST_F(CmdTool, PrintsOneLinePerCommand) {
+  std::thread machine(ServeMachine, dir_ + "/tppipe00");
+  int status = -1;
+  const std::string out = RunTool("-emulator --wait 10 FIRMWARE STAT BOGUS", &status);
+  machine.join();
+  EXPECT_EQ(out, "00 V1.2\n01 busy\nno reply: Command response was (3) \"Unknown command\"\n");
+  EXPECT_EQ(status, 1);
+}
+
+TEST_F(CmdTool, NoMachineIsExitStatusTwo) {
+  int status = -1;
+  EXPECT_EQ(RunTool("-emulator --wait 0.3 STAT", &status), "");
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(RunTool("", &status), "");
+  EXPECT_EQ(status, 2);
+}
+
+}  // namespace
