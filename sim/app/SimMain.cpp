@@ -129,21 +129,10 @@ int main(int argc, char** argv) {
           qsim::DescribeDeck(state.machine.options().deck) + "; type 'help' for control lines");
 
   constexpr int kRetryMs = 250;
-  bool waiting_logged = false;
   bool quit = false;
   while (!quit && g_stop == 0) {
     const uint32_t now = qclock::GetTickCount();
-    if (!server.Connected() && server.WantsConnection(now)) {
-      const int fd = qsim::ConnectSlot(slot_path);
-      if (fd >= 0) {
-        server.Attach(fd);
-        LogLine("-- connected to " + slot_path);
-        waiting_logged = false;
-      } else if (!waiting_logged) {
-        LogLine("-- waiting for " + slot_path + " (" + std::strerror(errno) + ")");
-        waiting_logged = true;
-      }
-    }
+    server.PlugInto(slot_path, now);
 
     std::vector<pollfd> fds;
     if (server.Connected()) {

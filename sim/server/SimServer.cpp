@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "SimSlot.h"
+
 namespace qsim {
 namespace {
 
@@ -66,6 +68,24 @@ int SimServer::NextWakeMs(uint32_t now) const {
     consider(packets_.ReplugAt());
   }
   return wake;
+}
+
+bool SimServer::PlugInto(const std::string& path, uint32_t now) {
+  if (fd_ >= 0 || !WantsConnection(now)) {
+    return false;
+  }
+  const int fd = ConnectSlot(path);
+  if (fd < 0) {
+    if (!waiting_logged_) {
+      packets_.Log("-- waiting for " + path + " (" + std::strerror(errno) + ")");
+      waiting_logged_ = true;
+    }
+    return false;
+  }
+  Attach(fd);
+  waiting_logged_ = false;
+  packets_.Log("-- connected to " + path);
+  return true;
 }
 
 void SimServer::Pump(uint32_t now) {

@@ -29,6 +29,10 @@ class SimServer {
   // fault; a caller that makes connections waits for true.
   bool WantsConnection(uint32_t now) const;
 
+  // Plugs into the slot socket at `path` when not connected and the machine wants to be;
+  // true when a new connection was made. Says once in the log that it waits for the slot.
+  bool PlugInto(const std::string& path, uint32_t now);
+
   // Reads every packet that has arrived, answers the commands, sends the packets that are due.
   void Pump(uint32_t now);
   // Milliseconds until the server has something to do without new input (a late reply, the end
@@ -41,6 +45,7 @@ class SimServer {
   SimState& state_;
   PacketServer packets_;
   int fd_ = -1;
+  bool waiting_logged_ = false;
   // Output taken from the protocol that the socket would not take yet.
   std::vector<PacketServer::Output> unsent_;
 };
