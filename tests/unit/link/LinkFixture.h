@@ -25,6 +25,8 @@ class LinkTest : public ::testing::Test {
         bulk_(qplatform::FakeDevice::Kind::kBulk),
         backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
     TraceSetStandardOutput(nullptr);
+    // Critical lines (hardware lock time-outs) dump the history into the log file.
+    TraceSetFileName("/tmp/quadrelle-unit-link-trace.txt");
     qplatform::Reactor::Instance().Install();
     ConnectionList().clear();
     CreateConnectionMutex();

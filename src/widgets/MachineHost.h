@@ -1,0 +1,28 @@
+// What a page may ask of the dialog that hosts it: the four operations of the main dialog.
+// Pages hold a MachineHost and nothing else of the main dialog, so a page test can hand them a
+// scripted host instead of a machine.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+class MachineHost {
+ public:
+  // The status codes the command call adds to the machine's own.
+  static constexpr int kExchangeFailed = 90;  // failed exchange, reply too long or unparsable
+  static constexpr int kNoMachine = 91;       // no machine attached
+
+  virtual ~MachineHost() = default;
+
+  // Sends one command line and returns the reply's two-digit status code, or kExchangeFailed /
+  // kNoMachine. On return `reply` (of `size` bytes, zero-terminated) holds the reply text after
+  // the code and its blanks when a reply was parsed; otherwise what the call left there.
+  virtual int SendMachineCommand(const char* command, char* reply, size_t size) = 0;
+  // Replaces `text` with the operator's words for `code` when the code has any; otherwise
+  // leaves it as it is.
+  virtual void StatusCodeText(int code, std::string& text) = 0;
+  // Shows the text on the program status line.
+  virtual void SetStatusText(const char* text) = 0;
+  // Busy disables every menu button; not busy enables them as the machine's presence allows.
+  virtual void SetMenuBusy(bool busy) = 0;
+};

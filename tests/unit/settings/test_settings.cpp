@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QSettings>
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "Settings.h"
+#include "log.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every test gets a store of its own in a fresh folder.
+class SettingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("quadrelle-settings-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    TraceSetStandardOutput(nullptr);
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                       QString::fromStdString(dir_.string()));
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(dir_, ignored);
+  }
+
+  fs::path StoreFile() const { return dir_ / "Mirelon Consulting" / "Quadrelle.conf"; }
+
+  void WriteStoreFile(const std::string& text) {
+    fs::create_directories(StoreFile().parent_path());
+    std::ofstream(StoreFile()) << text;
+  }
+
+  std::string ReadStoreFile() const {
+    std::ifstream in(StoreFile());
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(SettingsTest, MissingValuesYieldTheCallersDefault) {
+  EXPECT_EQ(ReadSettingInt("Parameters", "CardBarcode", -1), -1);
+  EXPECT_EQ(ReadSettingInt("CardDistribution", "StartDeal", 17), 17);
+  EXPECT_EQ(ReadSettingString("Parameters", "DealTool", ""), "");
+  EXPECT_EQ(ReadSettingString("DealMenu", "LastFile", "none"), "none");
+  EXPECT_EQ(ReadSettingString("DealMenu", "LastFile", nullptr), "");
+
+  // A value of another section or name is not a match.
+  ASSERT_TRUE(WriteSettingInt("Split", "SplitCount", 1));
+  EXPECT_EQ(ReadSettingInt("Parameters", "SplitCount", 5), 5);
+  EXPECT_EQ(ReadSettingInt("Split", "splitcount2", 5), 5);
+}
+
+TEST_F(SettingsTest, IntegersRoundTrip) {
+  for (int value : {0, 1, -1, 102, INT_MAX, INT_MIN}) {
+    SCOPED_TRACE(value);
+    ASSERT_TRUE(WriteSettingInt("Windowspos", "102_X", value));
+    EXPECT_EQ(ReadSettingInt("Windowspos", "102_X", 12345), value);
+  }
+}
+
+TEST_F(SettingsTest, TextsRoundTrip) {
+  const char* texts[] = {
+      "",
+      "/home/op/deals/club night.bri",
+      "C:\\deals\\week 12.dup",
+      "a, b,c",  // the INI reader would take this for a list unless it was written quoted
+      "key=value; #not a comment",
+      "  blanks kept  ",
+      "\"quoted\"",
+      "caf\xc3\xa9",
+  };
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    ASSERT_TRUE(WriteSettingString("Parameters", "DealTool", text));
+    EXPECT_EQ(ReadSettingString("Parameters", "DealTool", "fallback"), text);
+  }
+}
+
+TEST_F(SettingsTest, ValuesSurviveInTheStoreFileBySection) {
+  ASSERT_TRUE(WriteSettingInt("Windowspos", "102_X", 40));
+  ASSERT_TRUE(WriteSettingString("CardDistribution", "Filename", "/tmp/x.bri"));
+  const std::string file = ReadStoreFile();
+  EXPECT_NE(file.find("[Windowspos]"), std::string::npos) << file;
+  EXPECT_NE(file.find("102_X=40"), std::string::npos) << file;
+  EXPECT_NE(file.find("[CardDistribution]"), std::string::npos) << file;
+  EXPECT_NE(file.find("Filename=/tmp/x.bri"), std::string::npos) << file;
+}
+
+TEST_F(SettingsTest, ValuesThatAreNotOfTheAskedTypeYieldTheDefault) {
+  WriteStoreFile(
+      "[Parameters]\n"
+      "word=abc\n"
+      "tail=12abc\n"
+      "fraction=1.5\n"
+      "empty=\n"
+      "huge=99999999999\n"
+      "list=1,2\n"
+      "bytes=@ByteArray(12)\n"
+      "good=-7\n"
+      "padded= 42 \n");
+  struct Case {
+    const char* name;
+    int expected;
+  } cases[] = {
+      {"word", 99}, {"tail", 99},  {"fraction", 99}, {"empty", 99},  {"huge", 99},
+      {"list", 99}, {"bytes", 99}, {"good", -7},     {"padded", 42},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(ReadSettingInt("Parameters", c.name, 99), c.expected);
+  }
+  EXPECT_EQ(ReadSettingString("Parameters", "list", "dflt"), "dflt");
+  EXPECT_EQ(ReadSettingString("Parameters", "bytes", "dflt"), "dflt");
+  EXPECT_EQ(ReadSettingString("Parameters", "word", "dflt"), "abc");
+}
+
+TEST_F(SettingsTest, AWriteThatCannotReachTheStoreIsReportedAndLeavesNoTrace) {
+  ASSERT_TRUE(WriteSettingInt("Split", "SplitCount", 1));
+  // A folder where the store file must go: no rename or write can replace it, even as root.
+  fs::remove(StoreFile());
+  fs::create_directories(StoreFile());
+
+  TraceCapture capture;
+  EXPECT_FALSE(WriteSettingInt("Split", "SplitCount", 2));
+  EXPECT_FALSE(WriteSettingString("DealMenu", "LastFile", "/tmp/a.bri"));
+  EXPECT_TRUE(capture.Contains('W', "Setting Split SplitCount not stored\n"));
+  EXPECT_TRUE(capture.Contains('W', "Setting DealMenu LastFile not stored\n"));
+
+  // The failed values are not shown to later readers as if they had been stored.
+  EXPECT_NE(ReadSettingInt("Split", "SplitCount", -1), 2);
+  EXPECT_EQ(ReadSettingString("DealMenu", "LastFile", "none"), "none");
+}
+
+TEST_F(SettingsTest, AStoreFileWithUnreadableLinesStillTakesNewValues) {
+  WriteStoreFile("[Parameters\n\x01\x02garbage\n=x\n[]\nstopcard=1\n");
+  EXPECT_TRUE(WriteSettingInt("Parameters", "SortOrder", 2));
+  EXPECT_EQ(ReadSettingInt("Parameters", "SortOrder", 9), 2);
+  EXPECT_NE(ReadStoreFile().find("SortOrder=2"), std::string::npos) << ReadStoreFile();
+}
+
+}  // namespace
