@@ -223,7 +223,10 @@ ControlResult RunControlLine(SimState& state, std::string_view line, uint32_t no
     machine.Advance(now);
     std::string text;
     for (int card : machine.FedCards()) {
-      text += (text.empty() ? "" : " ") + BridgeCardName(card);
+      if (!text.empty()) {
+        text += ' ';
+      }
+      text += BridgeCardName(card);
     }
     return Done(text.empty() ? "no cards read" : text);
   }

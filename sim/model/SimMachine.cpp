@@ -377,7 +377,8 @@ std::string Machine::Describe() const {
   text += "; feeder " + std::to_string(feeder_.size());
   text += "; pockets";
   for (const auto& pocket : pockets_) {
-    text += " " + std::to_string(pocket.size());
+    text += ' ';
+    text += std::to_string(pocket.size());
   }
   text += std::string("; barcode ") + BarcodeName(options_.barcode);
   text += options_.buttonstart ? "; buttonstart on" : "; buttonstart off";

@@ -92,7 +92,8 @@ void PacketServer::Receive(const PacketRecord& record, uint32_t now) {
 }
 
 void PacketServer::Answer(uint32_t transmission, const std::string& command, uint32_t now) {
-  const std::string tag = "#" + std::to_string(transmission);
+  std::string tag = "#";
+  tag += std::to_string(transmission);
   Log("<- " + tag + " " + Printable(command));
   const Reply reply = state_.machine.Execute(command, now);
   ++replies_;

@@ -103,7 +103,8 @@ TEST(SimDeck, ParseDeckSpecTakesWhatTheControlLineSays) {
 
   std::string order = "order";
   for (int card = 52; card >= 1; --card) {
-    order += " " + std::to_string(card);
+    order += ' ';
+    order += std::to_string(card);
   }
   EXPECT_EQ(ParseDeckSpec(order, spec), "");
   std::mt19937 random(1);

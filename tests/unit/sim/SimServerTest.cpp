@@ -58,7 +58,10 @@ class ServerTest : public ::testing::Test {
   static std::string Types(const std::vector<PacketRecord>& packets) {
     std::string names;
     for (const PacketRecord& p : packets) {
-      names += (names.empty() ? "" : " ") + PacketTypeName(p);
+      if (!names.empty()) {
+        names += ' ';
+      }
+      names += PacketTypeName(p);
     }
     return names;
   }
