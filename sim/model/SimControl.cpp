@@ -170,7 +170,7 @@ ControlResult RunControlLine(SimState& state, std::string_view line, uint32_t no
     }
   }
   if (verb == "DECK") {
-    const std::string error = ParseDeckSpec(Rest(line, 1), machine.deck());
+    const std::string error = ParseDeckSetup(Rest(line, 1), machine.deck());
     if (!error.empty()) {
       return Wrong(error);
     }

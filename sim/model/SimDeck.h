@@ -20,7 +20,7 @@ struct FeedCard {
   Barcode barcode = Barcode::k7Bar;
 };
 
-struct DeckSpec {
+struct DeckSetup {
   Barcode barcode = Barcode::k7Bar;
   int missing = 0;      // a card left out of the deck; 0 for none
   int doubled = 0;      // a card present twice; 0 for none
@@ -33,14 +33,14 @@ struct DeckSpec {
 // Builds the feeder pile for one job: `decks` decks one after the other (each shuffled on its
 // own when asked), the missing card taken out of the first deck and the doubled card's second
 // copy put into the first deck. Shuffling draws from `random`.
-std::vector<FeedCard> BuildPile(const DeckSpec& spec, int decks, std::mt19937& random);
+std::vector<FeedCard> BuildPile(const DeckSetup& setup, int decks, std::mt19937& random);
 
 // Reads a deck description as the control channel and the command line take it:
-// "full", "missing HQ", "doubled SA", "doubled SA 10", "order SA HK ...". Adjusts `spec` and
+// "full", "missing HQ", "doubled SA", "doubled SA 10", "order SA HK ...". Adjusts `setup` and
 // returns an empty text, or returns what was wrong.
-std::string ParseDeckSpec(std::string_view text, DeckSpec& spec);
+std::string ParseDeckSetup(std::string_view text, DeckSetup& setup);
 
 // "full", "missing HQ", "doubled SA at 26", with the barcode and order.
-std::string DescribeDeck(const DeckSpec& spec);
+std::string DescribeDeck(const DeckSetup& setup);
 
 }  // namespace qsim

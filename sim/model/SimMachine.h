@@ -40,7 +40,7 @@ struct ServiceCounters {
 
 struct MachineOptions {
   uint32_t card_ms = 250;  // time to read one card and drop it into its pocket
-  DeckSpec deck;
+  DeckSetup deck;
   int split_decks = 2;  // decks mixed in the feeder for a split job
   uint32_t seed = 1;    // for shuffled decks
   std::string firmware = "QSIM 2.04 simulated dealer";
@@ -78,7 +78,7 @@ class Machine {
   void JamAfter(int cards) { jam_after_ = cards; }
   void SetCardTime(uint32_t ms) { options_.card_ms = ms; }
   void SetSplitDecks(int decks) { options_.split_decks = decks; }
-  DeckSpec& deck() { return options_.deck; }
+  DeckSetup& deck() { return options_.deck; }
   ServiceCounters& service() { return options_.service; }
 
   // What can be seen.

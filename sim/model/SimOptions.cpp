@@ -41,7 +41,7 @@ const char* SimUsage() {
          "  --no-stdin            do not read control lines from standard input\n"
          "  --quiet               no log of commands and replies on standard error\n"
          "  --card-ms N           time to read one card (default 250)\n"
-         "  --deck SPEC           full | missing CARD | doubled CARD [POS] | shuffled | sorted\n"
+         "  --deck WHAT           full | missing CARD | doubled CARD [POS] | shuffled | sorted\n"
          "  --barcode 5bar|7bar   barcode type on the cards (default 7bar)\n"
          "  --seed N              seed for shuffled decks\n"
          "  --split-decks N       decks mixed for a split job (default 2)\n"

@@ -61,9 +61,9 @@ TEST(SimCards, HandTextListsSuitsFromTheAceDown) {
 
 TEST(SimDeck, PileHoldsTheDeckWithItsFaults) {
   std::mt19937 random(7);
-  DeckSpec spec;
-  spec.shuffled = true;
-  std::vector<FeedCard> pile = BuildPile(spec, 1, random);
+  DeckSetup setup;
+  setup.shuffled = true;
+  std::vector<FeedCard> pile = BuildPile(setup, 1, random);
   ASSERT_EQ(pile.size(), 52u);
   std::vector<int> count(53);
   for (const FeedCard& c : pile) {
@@ -72,11 +72,11 @@ TEST(SimDeck, PileHoldsTheDeckWithItsFaults) {
   }
   EXPECT_EQ(std::count(count.begin() + 1, count.end(), 1), 52);
 
-  spec.missing = ParseCard("SA");
-  spec.doubled = ParseCard("HQ");
-  spec.doubled_at = 10;
-  spec.barcode = Barcode::k5Bar;
-  pile = BuildPile(spec, 2, random);
+  setup.missing = ParseCard("SA");
+  setup.doubled = ParseCard("HQ");
+  setup.doubled_at = 10;
+  setup.barcode = Barcode::k5Bar;
+  pile = BuildPile(setup, 2, random);
   ASSERT_EQ(pile.size(), 104u);
   EXPECT_EQ(pile[10].card, ParseCard("HQ"));
   EXPECT_EQ(std::count_if(pile.begin(), pile.end(), [](const FeedCard& c) { return c.card == 1; }),
@@ -86,29 +86,29 @@ TEST(SimDeck, PileHoldsTheDeckWithItsFaults) {
   EXPECT_EQ(pile[0].barcode, Barcode::k5Bar);
 }
 
-TEST(SimDeck, ParseDeckSpecTakesWhatTheControlLineSays) {
-  DeckSpec spec;
-  EXPECT_EQ(ParseDeckSpec("doubled HQ 3", spec), "");
-  EXPECT_EQ(spec.doubled, 16);
-  EXPECT_EQ(spec.doubled_at, 3);
-  EXPECT_EQ(ParseDeckSpec("missing r10", spec), "");
-  EXPECT_EQ(spec.missing, 31);
-  EXPECT_EQ(ParseDeckSpec("full", spec), "");
-  EXPECT_EQ(spec.missing, 0);
-  EXPECT_EQ(spec.doubled, 0);
-  EXPECT_NE(ParseDeckSpec("missing X9", spec), "");
-  EXPECT_NE(ParseDeckSpec("doubled HQ far", spec), "");
-  EXPECT_NE(ParseDeckSpec("order SA SK", spec), "");
-  EXPECT_NE(ParseDeckSpec("", spec), "");
+TEST(SimDeck, ParseDeckSetupTakesWhatTheControlLineSays) {
+  DeckSetup setup;
+  EXPECT_EQ(ParseDeckSetup("doubled HQ 3", setup), "");
+  EXPECT_EQ(setup.doubled, 16);
+  EXPECT_EQ(setup.doubled_at, 3);
+  EXPECT_EQ(ParseDeckSetup("missing r10", setup), "");
+  EXPECT_EQ(setup.missing, 31);
+  EXPECT_EQ(ParseDeckSetup("full", setup), "");
+  EXPECT_EQ(setup.missing, 0);
+  EXPECT_EQ(setup.doubled, 0);
+  EXPECT_NE(ParseDeckSetup("missing X9", setup), "");
+  EXPECT_NE(ParseDeckSetup("doubled HQ far", setup), "");
+  EXPECT_NE(ParseDeckSetup("order SA SK", setup), "");
+  EXPECT_NE(ParseDeckSetup("", setup), "");
 
   std::string order = "order";
   for (int card = 52; card >= 1; --card) {
     order += ' ';
     order += std::to_string(card);
   }
-  EXPECT_EQ(ParseDeckSpec(order, spec), "");
+  EXPECT_EQ(ParseDeckSetup(order, setup), "");
   std::mt19937 random(1);
-  const std::vector<FeedCard> pile = BuildPile(spec, 1, random);
+  const std::vector<FeedCard> pile = BuildPile(setup, 1, random);
   EXPECT_EQ(pile.front().card, 52);
   EXPECT_EQ(pile.back().card, 1);
 }

@@ -105,7 +105,7 @@ TEST_F(SimLinkTest, DoubledCardEndsTheSortWith14AndItsCard) {
     const char* rank;
   } cases[] = {{"HQ", "H", "D"}, {"DT", "R", "10"}, {"CA", "K", "1"}, {"SK", "S", "K"}};
   for (const auto& c : cases) {
-    state_->machine.deck() = DeckSpec{};
+    state_->machine.deck() = DeckSetup{};
     ASSERT_TRUE(RunControlLine(*state_, std::string("deck doubled ") + c.card + " 40", 0).ok);
     const std::string digits = DealDigits(5);
     ASSERT_EQ(Call("SORT " + digits), 0) << c.card;
