@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/EmuBackend.h"
+
 namespace qsim {
 namespace {
 
@@ -26,20 +28,13 @@ bool FillAddress(const std::string& path, sockaddr_un& address) {
 
 }  // namespace
 
+// The program's own rule for where the slots are and what they are called, so both ends agree.
 std::string EmulatorDirectory() {
-  for (const char* name : {"QUADRELLE_EMULATOR_DIR", "XDG_RUNTIME_DIR"}) {
-    const char* value = std::getenv(name);
-    if (value != nullptr && value[0] != '\0') {
-      return value;
-    }
-  }
-  return "/tmp";
+  return qplatform::EmulatorLink::DefaultDirectory();
 }
 
 std::string SlotPath(const std::string& directory, int slot) {
-  char name[16];
-  std::snprintf(name, sizeof name, "tppipe%02d", slot);
-  return directory + "/" + name;
+  return qplatform::EmulatorLink(directory).SlotPath(slot);
 }
 
 int ConnectSlot(const std::string& path) {
