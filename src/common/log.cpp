@@ -561,7 +561,7 @@ std::vector<std::string> TraceCapture::Texts(char level) const {
 
 void TraceResetForTests() {
   delete g_lock;  // nobody holds it between tests
-  g_lock = nullptr;
+  g_lock = g_capture != nullptr ? new std::recursive_mutex : nullptr;
   {
     std::lock_guard<std::mutex> guard(g_names_lock);
     g_thread_names.clear();

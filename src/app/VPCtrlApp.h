@@ -1,0 +1,36 @@
+// The application object: starts the trace log, reads the command line, keeps to one running
+// copy and runs the main dialog.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class CVPCtrlApp {
+ public:
+  // `arguments` is the command line without the program name.
+  explicit CVPCtrlApp(const QStringList& arguments);
+
+  // Runs the program; returns the process exit code.
+  int InitInstance();
+
+  bool CloseRequested() const { return m_CloseRequest != 0; }
+  const QString& CommandLine() const { return m_CommandLine; }
+
+  // Shows a critical trace line to the operator, then ends the dialog loop with exit code 1
+  // when a main window exists.
+  static void OnCriticalError(const char* text);
+
+  static constexpr const char* kRegistryKey = "Mirelon Consulting";
+  static constexpr const char* kAppName = "Quadrelle";
+  static constexpr uint32_t kLogSizeLimit = 10485760;
+
+ private:
+  void StartLog();
+  void ReadSwitches();
+
+  QString m_CommandLine;
+  int m_CloseRequest = 0;
+};
+
+// True when `pattern` matches anywhere in the command line.
+bool CommandLineHas(const QString& command_line, const char* pattern);

@@ -1,0 +1,370 @@
+#include "maindlg.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QStatusBar>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "FooButton.h"
+#include "PageFactory.h"
+#include "Page_Start.h"
+#include "USBinterface.h"
+#include "clock.h"
+#include "log.h"
+#include "regexpclass.h"
+#include "rwbulk.h"
+#include "version.h"
+
+namespace {
+
+// The machine connection is process-wide: the poll and the command call share it.
+UsbInterface* g_link = nullptr;
+// A value that is neither "no link" nor any link, so that the first poll updates the buttons.
+UsbInterface* const kNeverSeen = reinterpret_cast<UsbInterface*>(static_cast<uintptr_t>(1));
+UsbInterface* g_last_seen_link = kNeverSeen;
+uint32_t g_next_poll = 0;
+bool g_next_poll_set = false;
+bool g_mutex_created = false;
+int g_exit_code = 0;
+
+struct MenuEntry {
+  int id;
+  int page;
+  int y;
+  const char* caption;
+  const char* tooltip;
+  const char* object_name;
+  bool needs_machine;
+};
+
+constexpr MenuEntry kMenu[6] = {
+    {1049, 1, 6, "Parameters", "Parameters", "buttonParameters", false},
+    {1015, 2, 51, "Card distribution", "Load <B>the distribution<\\B> file",
+     "buttonCardDistribution", false},
+    {1043, 3, 96, "Deal menu", "Deal the cards", "buttonDealMenu", true},
+    {1047, 4, 141, "Split", "Split 2 deck of cards", "buttonSplit", true},
+    {1044, 5, 186, "Service menu", "", "buttonService", true},
+    {1045, 6, 234, "About card dealer", "", "buttonAbout", false},
+};
+
+struct PageEntry {
+  int number;
+  const char* name;
+  unsigned template_id;
+};
+
+constexpr PageEntry kPages[7] = {
+    {0, "StartPage", Page_Start::kTemplateId},
+    {1, "Parameters", 1070},
+    {2, "CardDistribution", 1072},
+    {3, "DealMenu", 1074},
+    {4, "Split", 1076},
+    {5, "ServiceMenu", 1078},
+    {6, "About", 1080},
+};
+
+struct StatusEntry {
+  int code;
+  const char* text;
+};
+
+constexpr StatusEntry kStatusTexts[] = {
+    {1, "busy"},
+    {3, "error feeding card"},
+    {12, "unexpected joker"},
+    {13, "missing joker)"},
+    {14, "two or more identical card detected"},
+    {16, "invalid barcode"},
+    {20, "illigal communication with machine"},
+    {25, "jam"},
+    {28, "cardbox not inserted"},
+    {40, "YES"},
+    {41, "NO"},
+    {90, "internal USB error"},
+    {91, "No device or device disconneted"},
+};
+
+}  // namespace
+
+void EndDialogLoop(int exit_code) {
+  g_exit_code = exit_code;
+  QCoreApplication::exit(exit_code);
+}
+
+int RequestedExitCode() {
+  return g_exit_code;
+}
+
+void ResetMachineConnectionForTests() {
+  if (g_link != nullptr) {
+    g_link->CloseDevice();
+    delete g_link;
+  }
+  g_link = nullptr;
+  g_last_seen_link = kNeverSeen;
+  g_next_poll = 0;
+  g_next_poll_set = false;
+  g_mutex_created = false;
+  g_exit_code = 0;
+}
+
+QIcon ApplicationIcon() {
+  QPixmap pixmap(64, 64);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(QColor(40, 40, 40), 2));
+  painter.setBrush(QColor(250, 250, 245));
+  painter.drawRoundedRect(QRectF(12, 4, 40, 56), 5, 5);
+  QFont font = painter.font();
+  font.setPixelSize(30);
+  painter.setFont(font);
+  painter.setPen(QColor(200, 20, 20));
+  painter.drawText(QRectF(12, 4, 40, 56), Qt::AlignCenter, QString(QChar(0x2665)));
+  painter.end();
+  return QIcon(pixmap);
+}
+
+CMainDlg::CMainDlg(QWidget* parent)
+    : CStatusDialog(kTemplateId, parent, "MainDialog"), m_InstanceChecker("Quadrelle") {
+  setWindowTitle(QStringLiteral("Card Dealer"));
+  m_MenuGroup.setExclusive(true);
+  connect(&m_MainTimer, &QTimer::timeout, this, &CMainDlg::OnTimer);
+  // The poll keeps its own 200 ms pace; the timer only offers it the chance, like an idle kick.
+  m_IdleTimer.setInterval(50);
+  connect(&m_IdleTimer, &QTimer::timeout, this, &CMainDlg::OnKickIdle);
+  // Another copy was started with "-close".
+  connect(&m_InstanceChecker, &CInstanceChecker::CloseRequested, this, &EndDialogLoop);
+}
+
+CMainDlg::~CMainDlg() {
+  m_IdleTimer.stop();
+  m_MainTimer.stop();
+  for (auto& [number, page] : m_Pages) {
+    delete page;
+  }
+  m_Pages.clear();
+}
+
+bool CMainDlg::OnInitDialog() {
+  TraceSetThreadName("MainDlg");
+  m_InstanceChecker.PublishMainWindow(this);
+  setWindowTitle(QStringLiteral("Quadrelle") + QString::fromLatin1(GetVersionText()));
+  setFont(DialogFont("Verdana", 10));
+  SetTemplateSize(467, 282);
+
+  m_PageFrame = new QFrame(this);
+  m_PageFrame->setFrameShape(QFrame::NoFrame);
+  PlaceControl(m_PageFrame, kPageFrameId, "pageFrame", QRect(127, 6, 332, 264));
+  m_PageFrame->setEnabled(false);
+  m_PageFrame->hide();
+  CreateMenuButtons();
+
+  CStatusDialog::OnInitDialog();  // status bar and remembered position
+
+  for (int i = 0; i < 6; ++i) {
+    AddToolTip(m_MenuButtons[i], kMenu[i].tooltip);
+  }
+  if (StatusBar() != nullptr) {
+    PublishStatusLine();
+  }
+  setWindowIcon(ApplicationIcon());
+  CreatePages();
+  for (FooButton* button : m_MenuButtons) {
+    button->setFont(DialogFont("Verdana", 12));
+  }
+  m_MainTimer.start(1200);
+  m_IdleTimer.start();
+  TRACE('T', "Maindlg :: UpdateControls end");
+  return true;
+}
+
+void CMainDlg::CreateMenuButtons() {
+  for (int i = 0; i < 6; ++i) {
+    const MenuEntry& entry = kMenu[i];
+    auto* button = new FooButton(QString::fromLatin1(entry.caption), this);
+    PlaceControl(button, entry.id, entry.object_name, QRect(6, entry.y, 116, 36));
+    button->JoinGroup(&m_MenuGroup);
+    const int page = entry.page;
+    connect(button, &QPushButton::clicked, this, [this, page] { ShowPage(page); });
+    m_MenuButtons[i] = button;
+  }
+}
+
+void CMainDlg::CreatePages() {
+  for (const PageEntry& entry : kPages) {
+    GenericChildDialog* page = CreatePageObject(entry.number, entry.name, entry.template_id, this);
+    page->Create(this, kPageFrameId);
+    if (entry.number == 0) {
+      page->show();
+    } else {
+      page->hide();
+    }
+    m_Pages[entry.number] = page;
+  }
+}
+
+GenericChildDialog* CMainDlg::Page(int page) const {
+  auto it = m_Pages.find(page);
+  return it == m_Pages.end() ? nullptr : it->second;
+}
+
+FooButton* CMainDlg::MenuButton(int page) const {
+  for (int i = 0; i < 6; ++i) {
+    if (kMenu[i].page == page) return m_MenuButtons[i];
+  }
+  return nullptr;
+}
+
+UsbInterface* CMainDlg::MachineLink() const {
+  return g_link;
+}
+
+void CMainDlg::ShowPage(int page) {
+  TRACE('D', "Displaying %i\n", page);
+  for (auto& [number, dialog] : m_Pages) {
+    dialog->hide();
+  }
+  if (GenericChildDialog* shown = Page(page)) {
+    shown->show();
+  }
+}
+
+void CMainDlg::OnTimer() {
+  TRACE('T', "Maindlg timer\n");
+}
+
+void CMainDlg::OnKickIdle() {
+  const uint32_t now = qclock::GetTickCount();
+  if (g_next_poll_set && static_cast<int32_t>(now - g_next_poll) < 0) {
+    return;
+  }
+  if (!g_mutex_created) {
+    CreateConnectionMutex();
+    g_mutex_created = true;
+  }
+  if (g_link == nullptr) {
+    TRACE('T', "No terminal\n");
+    g_link = FindDevice(0);
+    if (g_link != nullptr) {
+      TRACE('D', "Device found\n");
+      g_link->ClientInit();
+    }
+  } else if (g_link->CheckAlive() == 1) {
+    TRACE('T', "Device OK\n");
+  } else {
+    TRACE('D', "Device gone\n");
+    g_link->CloseDevice();
+    delete g_link;
+    g_link = nullptr;
+  }
+  if (g_link != g_last_seen_link) {
+    UpdateMachineButtons(g_link != nullptr);
+    if (g_link == nullptr) {
+      for (int i = 0; i < 6; ++i) {
+        m_MenuButtons[i]->SetCheck(kMenu[i].page == 2);
+      }
+      ShowPage(2);
+    }
+    g_last_seen_link = g_link;
+  }
+  g_next_poll = qclock::GetTickCount() + kPollIntervalMs;
+  g_next_poll_set = true;
+  TRACE('T', "Kick idle\n");
+  if (StatusBar() != nullptr) {
+    StatusBar()->update();
+  }
+}
+
+void CMainDlg::UpdateMachineButtons(bool machine) {
+  for (int i = 0; i < 6; ++i) {
+    if (kMenu[i].needs_machine) {
+      m_MenuButtons[i]->setEnabled(machine);
+    }
+  }
+}
+
+void CMainDlg::SetMenuBusy(bool busy) {
+  for (int i = 0; i < 6; ++i) {
+    m_MenuButtons[i]->setEnabled(!busy && (!kMenu[i].needs_machine || g_link != nullptr));
+  }
+}
+
+void CMainDlg::StatusCodeText(int code, std::string& text) {
+  for (const StatusEntry& entry : kStatusTexts) {
+    if (entry.code == code) {
+      text = entry.text;
+      return;
+    }
+  }
+}
+
+void CMainDlg::SetStatusText(const char* text) {
+  CStatusDialog::SetStatusText(text);
+}
+
+int CMainDlg::SendMachineCommand(const char* command, char* reply, size_t size) {
+  TRACE('T', "Sending %s\n", command);
+  if (reply == nullptr || size == 0) {
+    return kExchangeFailed;
+  }
+  std::snprintf(reply, size, "%s", "Test return");
+  if (g_link == nullptr) {
+    TRACE('W', "No terminal\n");
+    return kNoMachine;
+  }
+  uint32_t n = 0;
+  if (g_link->SendCommand(command, 1000, reply, static_cast<uint32_t>(size), &n) == 0) {
+    TRACE('W', "Error sending command %s\n", command);
+    return kExchangeFailed;
+  }
+  TRACE('T', "Read %u bytes into buffer\n", n);
+  if (n >= size) {
+    TRACE('W', "Buffer too small\n");
+    return kExchangeFailed;
+  }
+  reply[n] = 0;
+  TRACE('T', "Reply %s\n", reply);
+
+  RegexpClass pattern("^([0-9][0-9])[ \t]+(.*)");
+  if (!pattern.Match(reply)) {
+    TRACE('W', "Unparsable reply\n");
+    return kExchangeFailed;
+  }
+  // Both parts are shorter than the reply, so buffers of its size hold them.
+  std::string text(size, '\0');
+  std::string code(size, '\0');
+  pattern.regsub("\\2", text.data(), text.size(), -1);
+  pattern.regsub("\\1", code.data(), code.size(), -1);
+  std::snprintf(reply, size, "%s", text.c_str());
+  return static_cast<int>(std::strtol(code.c_str(), nullptr, 10));
+}
+
+void CMainDlg::closeEvent(QCloseEvent* event) {
+  ShowPage(kHideAllPages);
+  event->accept();
+  done(QDialog::Accepted);
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+      event->accept();  // swallowed: the dialog ends only by its close box
+      return;
+    default:
+      CStatusDialog::keyPressEvent(event);
+  }
+}
+
+void CMainDlg::reject() {
+  // Escape reaches here through the dialog's default handling; the dialog does not end on it.
+}

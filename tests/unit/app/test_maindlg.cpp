@@ -1,0 +1,215 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <string>
+
+#include "FooButton.h"
+#include "MessageBox.h"
+#include "USBinterface.h"
+#include "clock.h"
+#include "log.h"
+#include "maindlg.h"
+#include "platform/Backends.h"
+#include "platform/FakeBackend.h"
+#include "platform/Reactor.h"
+
+namespace {
+
+using qplatform::FakeDevice;
+
+class MainDlgTest : public ::testing::Test {
+ protected:
+  MainDlgTest()
+      : scoped_clock_(&clock_),
+        hid_(FakeDevice::Kind::kHid),
+        bulk_(FakeDevice::Kind::kBulk),
+        backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
+    TraceResetForTests();
+    TraceSetStandardOutput(nullptr);
+    qplatform::Reactor::Instance().Install();
+    ResetMachineConnectionForTests();
+    ConnectionList().clear();
+  }
+  ~MainDlgTest() override {
+    ResetMachineConnectionForTests();
+    ConnectionList().clear();
+  }
+
+  // A machine whose firmware answers every command with `reply`.
+  std::shared_ptr<FakeDevice> Plug(std::string reply) {
+    auto device = hid_.AddDevice("/dev/hidraw7");
+    reply_ = std::move(reply);
+    firmware_.answer = [this](const std::string&) { return reply_; };
+    firmware_.Attach(*device);
+    return device;
+  }
+
+  void Poll() {
+    clock_.Advance(CMainDlg::kPollIntervalMs);
+    dialog_.OnKickIdle();
+  }
+
+  bool MachineButtonsEnabled() {
+    return dialog_.MenuButton(3)->isEnabled() && dialog_.MenuButton(4)->isEnabled() &&
+           dialog_.MenuButton(5)->isEnabled();
+  }
+  bool MachineButtonsDisabled() {
+    return !dialog_.MenuButton(3)->isEnabled() && !dialog_.MenuButton(4)->isEnabled() &&
+           !dialog_.MenuButton(5)->isEnabled();
+  }
+  int VisiblePage() {
+    for (int i = 0; i <= 6; ++i) {
+      if (dialog_.Page(i)->isVisible()) return i;
+    }
+    return -1;
+  }
+
+  qclock::FakeClock clock_{5000};
+  qclock::ScopedClock scoped_clock_;
+  qplatform::FakeBackend hid_;
+  qplatform::FakeBackend bulk_;
+  qplatform::ScopedBackends backends_;
+  qplatform::FakeFirmware firmware_;
+  std::string reply_;
+  TraceCapture trace_;
+  CMainDlg dialog_;
+};
+
+TEST_F(MainDlgTest, WithoutAMachineTheFirstPollShowsTheCardDistributionPage) {
+  dialog_.show();
+  EXPECT_EQ(VisiblePage(), 0);
+  Poll();
+  EXPECT_EQ(VisiblePage(), 2);
+  EXPECT_TRUE(MachineButtonsDisabled());
+  EXPECT_TRUE(dialog_.MenuButton(2)->GetCheck());
+  EXPECT_TRUE(dialog_.MenuButton(1)->isEnabled());
+  EXPECT_TRUE(trace_.Contains('D', "Displaying 2\n"));
+}
+
+TEST_F(MainDlgTest, AMachineArrivingAndLeavingSwitchesTheMachineButtons) {
+  dialog_.show();
+  Poll();
+  EXPECT_TRUE(MachineButtonsDisabled());
+
+  auto machine = Plug("00 OK");
+  Poll();
+  EXPECT_TRUE(trace_.Contains('D', "Device found\n"));
+  EXPECT_TRUE(MachineButtonsEnabled());
+  dialog_.ShowPage(3);
+  Poll();
+  EXPECT_TRUE(trace_.Contains('T', "Device OK\n"));
+  EXPECT_EQ(VisiblePage(), 3);
+
+  machine->Unplug();
+  Poll();
+  EXPECT_TRUE(trace_.Contains('D', "Device gone\n"));
+  EXPECT_TRUE(MachineButtonsDisabled());
+  EXPECT_EQ(VisiblePage(), 2);
+  EXPECT_EQ(dialog_.MachineLink(), nullptr);
+}
+
+TEST_F(MainDlgTest, ThePollKeepsItsPace) {
+  dialog_.show();
+  Poll();
+  const size_t polls = trace_.Texts('T').size();
+  clock_.Advance(100);
+  dialog_.OnKickIdle();  // too early: nothing happens
+  EXPECT_EQ(trace_.Texts('T').size(), polls);
+}
+
+TEST_F(MainDlgTest, CommandCallParsesTheReply) {
+  struct Case {
+    std::string reply;
+    int code;
+    std::string text;
+    const char* warning;
+  } cases[] = {
+      {"00 OK", 0, "OK", nullptr},
+      {"14 HD already read in pocket 3", 14, "HD already read in pocket 3", nullptr},
+      {"08\tbusy", 8, "busy", nullptr},
+      {"09 x", 9, "x", nullptr},
+      {"1 OK", 90, "1 OK", "Unparsable reply\n"},
+      {"OK 00", 90, "OK 00", "Unparsable reply\n"},
+      {"00", 90, "00", "Unparsable reply\n"},
+      // Five data packets do not fit 280 bytes: the exchange itself refuses the reply.
+      {std::string(280, '7'), 90, "Test return", "Error sending command STAT\n"},
+  };
+  Plug("");
+  dialog_.show();
+  Poll();
+  ASSERT_NE(dialog_.MachineLink(), nullptr);
+  for (const Case& c : cases) {
+    reply_ = c.reply;
+    char buffer[280];
+    trace_.lines.clear();
+    EXPECT_EQ(dialog_.SendMachineCommand("STAT", buffer, sizeof buffer), c.code) << c.reply;
+    EXPECT_EQ(std::string(buffer), c.text) << c.reply;
+    if (c.warning != nullptr) {
+      EXPECT_TRUE(trace_.Contains('W', c.warning)) << c.reply;
+    }
+  }
+  EXPECT_EQ(firmware_.commands.back(), "STAT");
+
+  // The refused reply's packets are still on their way: the next exchange meets them, fails
+  // and flushes them, and the one after is clean again.
+  reply_ = "00 OK";
+  char buffer[280];
+  EXPECT_EQ(dialog_.SendMachineCommand("STAT", buffer, sizeof buffer), 90);
+  EXPECT_TRUE(trace_.Contains('W', "Unexpected DATA packet #0\n"));
+  EXPECT_EQ(dialog_.SendMachineCommand("STAT", buffer, sizeof buffer), 0);
+
+  // A reply that fills the caller's buffer leaves no room for its end.
+  reply_ = std::string(240, '7');
+  char small[240];
+  EXPECT_EQ(dialog_.SendMachineCommand("STAT", small, sizeof small), 90);
+  EXPECT_TRUE(trace_.Contains('W', "Buffer too small\n"));
+}
+
+TEST_F(MainDlgTest, WithoutAMachineEveryCommandIs91AndTheBufferSaysTestReturn) {
+  dialog_.show();
+  Poll();
+  char buffer[280] = "untouched";
+  EXPECT_EQ(dialog_.SendMachineCommand("FIRMWARE", buffer, sizeof buffer), 91);
+  EXPECT_STREQ(buffer, "Test return");
+  EXPECT_TRUE(trace_.Contains('W', "No terminal\n"));
+}
+
+TEST_F(MainDlgTest, StatusCodeTexts) {
+  std::string text = "as it was";
+  dialog_.StatusCodeText(2, text);
+  EXPECT_EQ(text, "as it was");
+  dialog_.StatusCodeText(13, text);
+  EXPECT_EQ(text, "missing joker)");
+  dialog_.StatusCodeText(90, text);
+  EXPECT_EQ(text, "internal USB error");
+  dialog_.StatusCodeText(91, text);
+  EXPECT_EQ(text, "No device or device disconneted");
+}
+
+TEST_F(MainDlgTest, SetMenuBusyFollowsTheMachine) {
+  dialog_.show();
+  Poll();
+  dialog_.SetMenuBusy(true);
+  for (int page = 1; page <= 6; ++page) EXPECT_FALSE(dialog_.MenuButton(page)->isEnabled());
+  dialog_.SetMenuBusy(false);
+  EXPECT_TRUE(dialog_.MenuButton(1)->isEnabled());
+  EXPECT_TRUE(dialog_.MenuButton(6)->isEnabled());
+  EXPECT_TRUE(MachineButtonsDisabled());
+}
+
+TEST_F(MainDlgTest, PagesAndClosing) {
+  dialog_.show();
+  EXPECT_EQ(dialog_.windowTitle().left(9), "Quadrelle");
+  EXPECT_TRUE(dialog_.windowTitle().endsWith(" rel") || dialog_.windowTitle().contains(" tst "));
+  dialog_.MenuButton(6)->click();
+  EXPECT_EQ(VisiblePage(), 6);
+  dialog_.ShowPage(CMainDlg::kHideAllPages);
+  EXPECT_EQ(VisiblePage(), -1);
+  dialog_.ShowPage(4);
+  dialog_.close();
+  EXPECT_FALSE(dialog_.Page(4)->isVisible());
+  EXPECT_EQ(dialog_.result(), QDialog::Accepted);
+}
+
+}  // namespace
