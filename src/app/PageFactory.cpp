@@ -1,5 +1,8 @@
 #include "PageFactory.h"
 
+#include "Page_About.h"
+#include "Page_Service.h"
+#include "Page_Split.h"
 #include "Page_Start.h"
 
 GenericChildDialog* CreatePageObject(int number, const char* name, unsigned template_id,
@@ -19,13 +22,13 @@ GenericChildDialog* CreatePageObject(int number, const char* name, unsigned temp
       return new EmptyPage(name, template_id);
 
     case 4:  // split
-      return new EmptyPage(name, template_id);
+      return new Page_Split(name, host);
 
     case 5:  // service
-      return new EmptyPage(name, template_id);
+      return new Page_Service(name, host);
 
     case 6:  // about
-      return new EmptyPage(name, template_id);
+      return new Page_About(name, host);
 
     default:
       return new EmptyPage(name, template_id);
