@@ -1,0 +1,21 @@
+// What the page tests share: deals with a known look, and deal files written into a folder.
+#pragma once
+
+#include <QString>
+#include <initializer_list>
+#include <vector>
+
+#include "DealSet.h"
+
+// Deal k (0..51): the card numbers k+1, k+2, ... (wrapping past 52) in position order, so
+// North holds the 13 cards from k+1 on. Deal 0 gives North the spades, ace first.
+Deal ShiftedDeal(int k);
+// Deals 0..count-1 of ShiftedDeal.
+DealSet ShiftedDeals(int count);
+// A deal whose North hand is exactly `north` in that order; the other cards go to East, South
+// and West in ascending order.
+Deal DealWithNorth(std::initializer_list<int> north);
+
+// Writes `count` shifted deals (deal i of the file is ShiftedDeal((i - 1) % 52)) as a BRI file
+// named `name` in `folder`; returns its full path.
+QString WriteBriFile(const QString& folder, const QString& name, int count);
