@@ -1,6 +1,7 @@
 #include "PageFactory.h"
 
 #include "Page_About.h"
+#include "Page_DealMenu.h"
 #include "Page_Service.h"
 #include "Page_Split.h"
 #include "Page_Start.h"
@@ -19,7 +20,7 @@ GenericChildDialog* CreatePageObject(int number, const char* name, unsigned temp
       return new EmptyPage(name, template_id);
 
     case 3:  // deal menu
-      return new EmptyPage(name, template_id);
+      return new Page_DealMenu(name, host);
 
     case 4:  // split
       return new Page_Split(name, host);
