@@ -127,6 +127,9 @@ bool Page_DealMenu::OnInitDialog() {
   connect(m_Viewer, &CDealViewer::NextDeal, this, &Page_DealMenu::OnNextDeal);
   connect(m_Viewer, &CDealViewer::PreviousDeal, this, &Page_DealMenu::OnPreviousDeal);
 
+  // Nothing can be started before a show has found a file and a range.
+  m_StartNext->setEnabled(false);
+  m_Reset->setEnabled(false);
   m_Copies->SetAllowedChars("0123456789");
   m_Copies->SetMaxLength(3);
 
@@ -328,7 +331,12 @@ void Page_DealMenu::UpdateControls() {
   switch (m_RunState) {
     case RunState::Idle:
       m_Copies->setEnabled(true);
-      if (!RangeUsable()) {
+      if (m_LoadFailed) {
+        m_InfoLine->setText(Latin1("Format error in file"));
+        m_StartNext->setEnabled(false);
+        m_Reset->setEnabled(false);
+        m_Viewer->EnableSpin(false);
+      } else if (!RangeUsable()) {
         m_InfoLine->setText(Latin1("--"));
         m_StartNext->setEnabled(false);
         m_Reset->setEnabled(false);
@@ -336,7 +344,7 @@ void Page_DealMenu::UpdateControls() {
       } else if (!RangeInDealSet()) {
         // Never send a deal the file does not hold; tell the operator why nothing starts.
         if (m_Deals.empty()) {
-          m_InfoLine->setText(Latin1(m_LoadFailed ? "Format error in file" : "No deals loaded"));
+          m_InfoLine->setText(Latin1("No deals loaded"));
         } else {
           char text[128];
           std::snprintf(text, sizeof text, "Deals %i to %i: the file has %u deal(s)", m_StartDeal,
