@@ -195,7 +195,17 @@ void CStatusDialog::OnHelp() {
 }
 
 void CStatusDialog::showEvent(QShowEvent* event) {
-  InitDialog();
+  if (!m_Initialised) {
+    InitDialog();
+    // Controls made by the initialisation came after the toolkit showed the dialog's children:
+    // show them now, as a dialog template's visible controls are, unless one was hidden on
+    // purpose.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+      if (!child->isWindow() && !child->testAttribute(Qt::WA_WState_ExplicitShowHide)) {
+        child->show();
+      }
+    }
+  }
   QDialog::showEvent(event);
 }
 

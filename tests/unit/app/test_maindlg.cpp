@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QStatusBar>
 #include <QTimer>
 #include <string>
 
@@ -200,6 +201,10 @@ TEST_F(MainDlgTest, SetMenuBusyFollowsTheMachine) {
 
 TEST_F(MainDlgTest, PagesAndClosing) {
   dialog_.show();
+  // Controls made while the dialog initialises on its first showing are shown with it.
+  for (int page = 1; page <= 6; ++page) EXPECT_TRUE(dialog_.MenuButton(page)->isVisible());
+  ASSERT_NE(dialog_.StatusBar(), nullptr);
+  EXPECT_TRUE(dialog_.StatusBar()->isVisible());
   EXPECT_EQ(dialog_.windowTitle().left(9), "Quadrelle");
   EXPECT_TRUE(dialog_.windowTitle().endsWith(" rel") || dialog_.windowTitle().contains(" tst "));
   dialog_.MenuButton(6)->click();

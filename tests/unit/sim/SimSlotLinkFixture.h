@@ -1,0 +1,154 @@
+// A program's emulator link in a temporary directory and the simulator's socket server on a
+// thread, plugged into one of its slots.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "SimServer.h"
+#include "USBinterface.h"
+#include "log.h"
+#include "platform/Backends.h"
+#include "platform/FakeBackend.h"
+#include "platform/Reactor.h"
+#include "regexpclass.h"
+
+namespace qsim {
+
+class SlotLinkTest : public ::testing::Test {
+ protected:
+  static constexpr int kSlot = 5;
+
+  SlotLinkTest() {
+    char pattern[] = "/tmp/qsim-slots-XXXXXX";
+    root_ = ::mkdtemp(pattern);
+    TraceSetStandardOutput(nullptr);
+    qplatform::Reactor::Instance().Install();
+    ConnectionList().clear();
+    CreateConnectionMutex();
+    StartProgram();
+    MachineOptions options;
+    options.card_ms = 1;
+    state_ = std::make_unique<SimState>(options);
+    thread_ = std::thread([this] { RunMachine(); });
+  }
+
+  ~SlotLinkTest() override {
+    stop_ = true;
+    thread_.join();
+    StopProgram();
+    ::rmdir(root_.c_str());
+  }
+
+  // The program's side: the emulator link listens on its slots (the first search makes them).
+  void StartProgram() {
+    emulator_ = std::make_unique<qplatform::EmulatorLink>(root_);
+    backends_ = std::make_unique<qplatform::ScopedBackends>(
+        qplatform::Backends{&hid_, &bulk_, emulator_.get()});
+    EXPECT_EQ(FindDevice(0), nullptr);
+  }
+  void StopProgram() {
+    if (link_ != nullptr) {
+      DropMachine();
+    }
+    backends_.reset();
+    emulator_.reset();
+    ConnectionList().clear();
+  }
+  void RestartProgram() {
+    StopProgram();
+    StartProgram();
+  }
+
+  void DropMachine() {
+    link_->CloseDevice();
+    delete link_;
+    link_ = nullptr;
+  }
+
+  // The main dialog's poll, until the machine has plugged in (a few milliseconds).
+  bool WaitForMachine() {
+    for (int i = 0; i < 1000 && link_ == nullptr; ++i) {
+      link_ = FindDevice(0);
+      if (link_ != nullptr) {
+        link_->ClientInit();
+      } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+    }
+    return link_ != nullptr;
+  }
+
+  // The command call's parse of a reply, reduced to the status code.
+  int Call(const std::string& command) {
+    char buffer[280];
+    uint32_t length = 0;
+    if (link_->SendCommand(command.c_str(), 1000, buffer, sizeof buffer, &length) == 0 ||
+        length >= sizeof buffer) {
+      return 90;
+    }
+    buffer[length] = '\0';
+    RegexpClass reply("^([0-9][0-9])[ \t]+(.*)");
+    if (!reply.Match(buffer)) {
+      return 90;
+    }
+    return (buffer[0] - '0') * 10 + (buffer[1] - '0');
+  }
+
+  std::string Control(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return RunControlLine(*state_, line, Now()).text;
+  }
+
+  bool LogHas(const std::string& line) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return std::find(log_.begin(), log_.end(), line) != log_.end();
+  }
+
+  static uint32_t Now() {
+    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+  }
+
+  // The simulator program's loop, reduced: plug in, serve, wait a little for input.
+  void RunMachine() {
+    SimServer server(*state_, [this](const std::string& line) { log_.push_back(line); });
+    const std::string path = root_ + "/tppipe0" + std::to_string(kSlot);
+    while (!stop_) {
+      int fd = -1;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        server.PlugInto(path, Now());
+        server.Pump(Now());
+        fd = server.fd();
+      }
+      pollfd p{fd, POLLIN, 0};
+      ::poll(&p, fd >= 0 ? 1 : 0, 2);
+    }
+  }
+
+  std::string root_;
+  qplatform::FakeBackend hid_{qplatform::FakeDevice::Kind::kHid};
+  qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
+  std::unique_ptr<qplatform::EmulatorLink> emulator_;
+  std::unique_ptr<qplatform::ScopedBackends> backends_;
+  UsbInterface* link_ = nullptr;
+
+  std::mutex mutex_;  // guards the simulator's state and log between the two threads
+  std::unique_ptr<SimState> state_;
+  std::vector<std::string> log_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+}  // namespace qsim
