@@ -590,7 +590,7 @@ void Page_DealMenu::ShowJustDealt(const Deal& deal, int sort_order) {
     const int group = GroupOfPocket(pocket);
     for (int suit = 0; suit < 4; ++suit) {
       if (suits[suit].empty()) {
-        suits[suit] = "-";
+        suits[suit].push_back('-');
       }
       CColorStatic* line = m_HandLines[group * 4 + suit];
       line->setText(visible ? Latin1(suits[suit].c_str()) : Latin1("--"));
