@@ -6,6 +6,10 @@
 #include "Page_Split.h"
 #include "Page_Start.h"
 
+// Choosing what to deal.
+#include "Page_CardDistribution.h"
+#include "Page_Parameters.h"
+
 GenericChildDialog* CreatePageObject(int number, const char* name, unsigned template_id,
                                      MachineHost* host) {
   (void)host;
@@ -14,10 +18,10 @@ GenericChildDialog* CreatePageObject(int number, const char* name, unsigned temp
       return new Page_Start(name);
 
     case 1:  // parameters
-      return new EmptyPage(name, template_id);
+      return new Page_Parameters(name);
 
     case 2:  // card distribution
-      return new EmptyPage(name, template_id);
+      return new Page_CardDistribution(name);
 
     case 3:  // deal menu
       return new Page_DealMenu(name, host);

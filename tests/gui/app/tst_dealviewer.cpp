@@ -70,29 +70,6 @@ class DealViewerTest : public QObject {
     }
   }
 
-  void controlsStandInTheirPlaces_data() {
-    QTest::addColumn<int>("id");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("units");
-    QTest::newRow("north spades") << 1061 << "northSpades" << QRect(82, 4, 48, 8);
-    QTest::newRow("north clubs") << 1064 << "northClubs" << QRect(82, 40, 48, 8);
-    QTest::newRow("east hearts") << 1090 << "eastHearts" << QRect(138, 64, 54, 8);
-    QTest::newRow("south diamonds") << 1095 << "southDiamonds" << QRect(82, 130, 48, 8);
-    QTest::newRow("west spades") << 1097 << "westSpades" << QRect(0, 52, 48, 8);
-    QTest::newRow("top line") << 1144 << "infoTop" << QRect(64, 53, 54, 12);
-    QTest::newRow("line 4") << 1108 << "info3" << QRect(64, 88, 54, 12);
-    QTest::newRow("arrows") << 1060 << "spin" << QRect(6, 136, 40, 14);
-  }
-  void controlsStandInTheirPlaces() {
-    QFETCH(int, id);
-    QFETCH(QString, name);
-    QFETCH(QRect, units);
-    QWidget* control = FindControl(viewer_, id);
-    QVERIFY(control != nullptr);
-    QCOMPARE(control->objectName(), name);
-    QCOMPARE(control->geometry(), viewer_->Units().ToPixels(units));
-  }
-
   void suitLinesFollowTheFileOrder() {
     // North: queen, ace, five of spades; ace and two of hearts; no diamonds; eight clubs.
     DealSet deals;

@@ -1,0 +1,32 @@
+#include "FileChoice.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace {
+
+OpenFileResponder& Responder() {
+  static OpenFileResponder responder;
+  return responder;
+}
+
+}  // namespace
+
+std::string ChooseFileToOpen(QWidget* parent, const QString& filter) {
+  // The dialog may move the current directory; the trace log and relative paths rely on it.
+  const QString remembered = QDir::currentPath();
+  QString chosen;
+  if (Responder()) {
+    chosen = QString::fromStdString(Responder()(filter));
+  } else {
+    chosen = QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+  }
+  QDir::setCurrent(remembered);
+  return chosen.isEmpty() ? std::string() : QFileInfo(chosen).absoluteFilePath().toStdString();
+}
+
+OpenFileResponder SetOpenFileResponder(OpenFileResponder responder) {
+  OpenFileResponder previous = std::move(Responder());
+  Responder() = std::move(responder);
+  return previous;
+}
