@@ -1,5 +1,9 @@
 #include "PageFactory.h"
 
+#include "Page_About.h"
+#include "Page_DealMenu.h"
+#include "Page_Service.h"
+#include "Page_Split.h"
 #include "Page_Start.h"
 
 // Choosing what to deal.
@@ -20,16 +24,16 @@ GenericChildDialog* CreatePageObject(int number, const char* name, unsigned temp
       return new Page_CardDistribution(name);
 
     case 3:  // deal menu
-      return new EmptyPage(name, template_id);
+      return new Page_DealMenu(name, host);
 
     case 4:  // split
-      return new EmptyPage(name, template_id);
+      return new Page_Split(name, host);
 
     case 5:  // service
-      return new EmptyPage(name, template_id);
+      return new Page_Service(name, host);
 
     case 6:  // about
-      return new EmptyPage(name, template_id);
+      return new Page_About(name, host);
 
     default:
       return new EmptyPage(name, template_id);

@@ -1,0 +1,162 @@
+// The same run over a real emulator slot: the program's link listens, the simulator's socket
+// server plugs in from a thread of its own, and both run on the real clock with the page's
+// own 20 ms timer, as the program and quadrelle-sim do.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <thread>
+
+#include "DealFiles.h"
+#include "MessageBox.h"
+#include "Page_DealMenu.h"
+#include "Settings.h"
+#include "SimServer.h"
+#include "USBinterface.h"
+#include "log.h"
+#include "maindlg.h"
+#include "platform/Backends.h"
+#include "platform/EmuBackend.h"
+#include "platform/FakeBackend.h"
+#include "platform/Reactor.h"
+
+namespace {
+
+uint32_t SteadyMs() {
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+class EmulatorSlot : public ::testing::Test {
+ protected:
+  static constexpr int kSlot = 3;
+
+  EmulatorSlot() {
+    char pattern[] = "/tmp/quadrelle-e2e-XXXXXX";
+    root_ = ::mkdtemp(pattern);
+    TraceResetForTests();
+    TraceSetStandardOutput(nullptr);
+    qplatform::Reactor::Instance().Install();
+    ResetMachineConnectionForTests();
+    ConnectionList().clear();
+    emulator_ = std::make_unique<qplatform::EmulatorLink>(root_);
+    backends_ = std::make_unique<qplatform::ScopedBackends>(
+        qplatform::Backends{&hid_, &bulk_, emulator_.get()});
+    qsim::MachineOptions options;
+    options.card_ms = 1;
+    options.deck.shuffled = true;
+    state_ = std::make_unique<qsim::SimState>(options);
+    thread_ = std::thread([this] { RunMachine(); });
+  }
+  ~EmulatorSlot() override {
+    dialog_.reset();
+    stop_ = true;
+    thread_.join();
+    ResetMachineConnectionForTests();
+    ConnectionList().clear();
+    backends_.reset();
+    emulator_.reset();
+    ::rmdir(root_.c_str());
+  }
+
+  // quadrelle-sim's loop, reduced: plug into the slot, serve, wait a little for input.
+  void RunMachine() {
+    qsim::SimServer server(*state_, [](const std::string&) {});
+    const std::string path = emulator_->SlotPath(kSlot);
+    while (!stop_) {
+      int fd = -1;
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        server.PlugInto(path, SteadyMs());
+        server.Pump(SteadyMs());
+        fd = server.fd();
+      }
+      pollfd p{fd, POLLIN, 0};
+      ::poll(&p, fd >= 0 ? 1 : 0, 2);
+    }
+  }
+
+  template <class Done>
+  bool RunUntil(Done done, int seconds = 5) {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done() && std::chrono::steady_clock::now() < limit) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    }
+    return done();
+  }
+
+  std::string root_;
+  qplatform::FakeBackend hid_{qplatform::FakeDevice::Kind::kHid};
+  qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
+  std::unique_ptr<qplatform::EmulatorLink> emulator_;
+  std::unique_ptr<qplatform::ScopedBackends> backends_;
+  std::mutex mutex_;  // guards the simulated machine between the two threads
+  std::unique_ptr<qsim::SimState> state_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  MessageBoxCapture boxes_;
+  std::unique_ptr<CMainDlg> dialog_;
+};
+
+// DealOrder "D1,D2,D3", SortOrder "SWEN", deals 3 to 6 of 8, two copies, each board started by
+// the machine's button.
+TEST_F(EmulatorSlot, ARunStartedByTheMachinesButton) {
+  ASSERT_TRUE(WriteBriFile("slot.bri", MakeDeals(8)));
+  WriteSettingString("CardDistribution", "Filename", "slot.bri");
+  WriteSettingInt("CardDistribution", "StartDeal", 3);
+  WriteSettingInt("CardDistribution", "NumberOfDeal", 4);
+  WriteSettingString("DealMenu", "LastFile", "slot.bri");
+  WriteSettingString("DealMenu", "NumberOfCopies", "2");
+  WriteSettingInt("Parameters", "DealOrder", 1);
+  WriteSettingInt("Parameters", "SortOrder", 2);
+  WriteSettingInt("Parameters", "buttonstart", 1);
+
+  dialog_ = std::make_unique<CMainDlg>();
+  dialog_->show();
+  ASSERT_TRUE(RunUntil([&] { return dialog_->MachineLink() != nullptr; }));
+  dialog_->ShowPage(3);
+  auto* page = static_cast<Page_DealMenu*>(dialog_->Page(3));
+  ASSERT_TRUE(page->TimerRunning());
+
+  // SWEN: pockets 1 to 4 take North, East, West, South.
+  constexpr int kPocketHand[4] = {kNorth, kEast, kWest, kSouth};
+  const DealSet& deals = page->Deals();
+  std::vector<int> sent;
+  for (int board = 0; board < 8; ++board) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      state_->machine.PressButton(SteadyMs());
+    }
+    ASSERT_TRUE(RunUntil([&] { return page->State() == Page_DealMenu::RunState::Sorting; }));
+    ASSERT_TRUE(RunUntil([&] { return page->State() == Page_DealMenu::RunState::Idle; }));
+    std::lock_guard<std::mutex> lock(mutex_);
+    int found = -1;
+    for (size_t i = 0; i < deals.size(); ++i) {
+      bool all = true;
+      for (int pocket = 1; pocket <= 4 && all; ++pocket) {
+        std::vector<int> in_pocket = state_->machine.Pocket(pocket);
+        const uint8_t* hand = deals[i].HandCards(kPocketHand[pocket - 1]);
+        std::vector<int> expected(hand, hand + kCardsInHand);
+        std::sort(in_pocket.begin(), in_pocket.end());
+        std::sort(expected.begin(), expected.end());
+        all = in_pocket == expected;
+      }
+      if (all) found = static_cast<int>(i);
+    }
+    sent.push_back(found);
+  }
+  EXPECT_EQ(sent, (std::vector<int>{2, 3, 4, 5, 2, 3, 4, 5}));
+  EXPECT_EQ(page->ColumnLabel(0)->text(), QString("S"));
+  ASSERT_FALSE(boxes_.requests.empty());
+  EXPECT_EQ(boxes_.requests.back().text, "Done dealing deals");
+}
+
+}  // namespace

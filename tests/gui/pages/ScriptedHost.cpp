@@ -1,0 +1,90 @@
+#include "ScriptedHost.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "clock.h"
+
+void ScriptedHost::Queue(const std::string& key, int code, const std::string& text) {
+  queued_[key].push_back(ScriptedReply{code, text});
+}
+
+void ScriptedHost::Always(const std::string& key, int code, const std::string& text) {
+  standing_[key] = ScriptedReply{code, text};
+}
+
+std::vector<std::string> ScriptedHost::TakeCommands() {
+  std::vector<std::string> taken(commands.begin() + static_cast<long>(taken_), commands.end());
+  taken_ = commands.size();
+  return taken;
+}
+
+int ScriptedHost::Count(const std::string& command) const {
+  return static_cast<int>(std::count(commands.begin(), commands.end(), command));
+}
+
+const ScriptedReply* ScriptedHost::Find(const std::string& command) {
+  const std::string first_word = command.substr(0, command.find(' '));
+  for (const std::string& key : {command, first_word}) {
+    auto queue = queued_.find(key);
+    if (queue != queued_.end() && !queue->second.empty()) {
+      current_ = queue->second.front();
+      queue->second.pop_front();
+      return &current_;
+    }
+  }
+  for (const std::string& key : {command, first_word}) {
+    auto standing = standing_.find(key);
+    if (standing != standing_.end()) {
+      return &standing->second;
+    }
+  }
+  return nullptr;
+}
+
+int ScriptedHost::SendMachineCommand(const char* command, char* reply, size_t size) {
+  commands.emplace_back(command);
+  command_ticks.push_back(qclock::GetTickCount());
+  std::snprintf(reply, size, "Test return");
+  const ScriptedReply* scripted = Find(command);
+  const ScriptedReply fallback;
+  const ScriptedReply& answer = scripted != nullptr ? *scripted : fallback;
+  // The command call's own failures leave what it wrote in the buffer.
+  if (answer.code != kNoMachine && answer.code != kExchangeFailed) {
+    std::snprintf(reply, size, "%s", answer.text.c_str());
+  }
+  return answer.code;
+}
+
+void ScriptedHost::StatusCodeText(int code, std::string& text) {
+  // The operator's words for the codes these tests use.
+  switch (code) {
+    case 1:
+      text = "busy";
+      break;
+    case 14:
+      text = "two or more identical card detected";
+      break;
+    case 25:
+      text = "jam";
+      break;
+    case 90:
+      text = "internal USB error";
+      break;
+    case 91:
+      text = "No device or device disconneted";
+      break;
+    default:
+      break;
+  }
+}
+
+void ScriptedHost::SetStatusText(const char* text) {
+  status_texts.emplace_back(text);
+}
+
+void ScriptedHost::SetMenuBusy(bool busy) {
+  if (!busy) {
+    ++menu_not_busy_calls;
+  }
+}
