@@ -27,9 +27,12 @@ uint32_t g_next_poll = 0;
 int g_tray_debounce = 0;
 RegexpClass* g_removal = nullptr;  // compiled once, kept until the process ends
 
-// The command call reports a split command the machine took as its own code 90: the machine
-// acknowledges with a bare status packet, which carries no reply text.
-constexpr int kSplitAccepted = MachineHost::kExchangeFailed;
+// The machine acknowledges a split command with a bare status packet, which carries no reply
+// text: the command call reports that as its code 90 with an empty reply. A failed exchange is
+// also 90, but leaves "Test return" (or the raw reply) in the buffer, and is no acceptance.
+bool SplitAccepted(int code, const char* reply) {
+  return code == MachineHost::kExchangeFailed && reply[0] == '\0';
+}
 
 }  // namespace
 
@@ -220,7 +223,8 @@ void Page_Split::PollTriggersAndRequests() {
         TRACE('W', "Illigal split value\n");
         return;
     }
-    if (m_Host->SendMachineCommand(command, reply, sizeof reply) != kSplitAccepted) {
+    const int code = m_Host->SendMachineCommand(command, reply, sizeof reply);
+    if (!SplitAccepted(code, reply)) {
       m_SplitState = kIdle;
       ShowMessageBox("Error sending split command", "", BoxButtons::Ok);
       return;
@@ -234,7 +238,8 @@ void Page_Split::PollTriggersAndRequests() {
   } else if (m_ContinueRequest) {
     m_StartRequest = false;
     m_ContinueRequest = false;
-    if (m_Host->SendMachineCommand("SPLIT CONTINUE", reply, sizeof reply) != kSplitAccepted) {
+    const int code = m_Host->SendMachineCommand("SPLIT CONTINUE", reply, sizeof reply);
+    if (!SplitAccepted(code, reply)) {
       m_SplitState = kIdle;
       ShowMessageBox("Error sending split continue command", "", BoxButtons::Ok);
       return;

@@ -49,8 +49,10 @@ int ScriptedHost::SendMachineCommand(const char* command, char* reply, size_t si
   const ScriptedReply* scripted = Find(command);
   const ScriptedReply fallback;
   const ScriptedReply& answer = scripted != nullptr ? *scripted : fallback;
-  // The command call's own failures leave what it wrote in the buffer.
-  if (answer.code != kNoMachine && answer.code != kExchangeFailed) {
+  // Without a machine the buffer keeps "Test return"; for 90 it holds what the call left
+  // there: the raw reply (empty for a bare status packet), or "Test return" when the exchange
+  // itself failed.
+  if (answer.code != kNoMachine) {
     std::snprintf(reply, size, "%s", answer.text.c_str());
   }
   return answer.code;

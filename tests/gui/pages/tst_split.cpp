@@ -158,15 +158,20 @@ class SplitTest : public QObject {
 
   void refusedSplitCommands_data() {
     QTest::addColumn<int>("code");
-    QTest::newRow("answered 0") << 0;
-    QTest::newRow("busy") << 1;
-    QTest::newRow("no machine") << 91;
+    QTest::addColumn<QString>("text");
+    QTest::newRow("answered 0") << 0 << "OK";
+    QTest::newRow("busy") << 1 << "OK";
+    QTest::newRow("no machine") << 91 << "OK";
+    // The exchange failed (time-out, unplugged): also 90, but no acknowledgement.
+    QTest::newRow("exchange failed") << 90 << "Test return";
+    QTest::newRow("unparsable text") << 90 << "garbled";
   }
   void refusedSplitCommands() {
     QFETCH(int, code);
+    QFETCH(QString, text);
     Page_Split page("Split", host_.get());
     page.show();
-    host_->Queue("SPLIT 13", code, "OK");
+    host_->Queue("SPLIT 13", code, text.toStdString());
     page.OnStartSplit();
     page.OnTimer();
     QCOMPARE(page.State(), int(Page_Split::kIdle));
@@ -181,7 +186,7 @@ class SplitTest : public QObject {
     clock_->Advance(100);
     page.OnTimer();
     QCOMPARE(page.State(), int(Page_Split::kWaitingForRemoval));
-    host_->Queue("SPLIT CONTINUE", code, "OK");
+    host_->Queue("SPLIT CONTINUE", code, text.toStdString());
     page.OnContinue();
     page.OnTimer();
     QCOMPARE(page.State(), int(Page_Split::kIdle));
