@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "MachineIds.h"
 #include "platform/Backends.h"
 #include "platform/Reactor.h"
 
@@ -21,9 +22,9 @@ using qplatform::Overlapped;
 
 namespace {
 
-constexpr uint32_t kHidVendor = 6017;
-constexpr uint32_t kHidProduct1 = 12624;
-constexpr uint32_t kHidProduct2 = 12625;
+constexpr uint32_t kHidVendor = machine_ids::kVendor;
+constexpr uint32_t kHidProduct1 = machine_ids::kHidProduct1;
+constexpr uint32_t kHidProduct2 = machine_ids::kHidProduct2;
 constexpr int kMaxMembers = 128;
 constexpr uint32_t kEmulatorIdBase = 42;
 constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion

@@ -20,14 +20,12 @@
 #include <map>
 
 #include "Backends.h"
+#include "MachineIds.h"
 #include "clock.h"
 
 namespace qplatform {
 namespace {
 
-constexpr uint16_t kVendor = 6017;
-constexpr uint16_t kHidProduct1 = 12624;
-constexpr uint16_t kHidProduct2 = 12625;
 constexpr uint32_t kErrorIoIncomplete = 996;
 const char kInterfaceClass[] = "{101f9e3f-8435-4872-bc21-07b27e2baadd}";
 const std::string kReadPipe = "\\PIPE00";
@@ -403,8 +401,8 @@ class LibusbBackend : public DeviceBackend {
   bool IsBulkMachine(libusb_device* device, std::string* path, Endpoints* endpoints) {
     libusb_device_descriptor descriptor;
     if (libusb_get_device_descriptor(device, &descriptor) != 0) return false;
-    if (descriptor.idVendor != kVendor || descriptor.idProduct == kHidProduct1 ||
-        descriptor.idProduct == kHidProduct2) {
+    if (descriptor.idVendor != machine_ids::kVendor ||
+        machine_ids::IsHidProduct(descriptor.idProduct)) {
       return false;
     }
     if (!FindBulkInterface(device, endpoints)) return false;
