@@ -564,8 +564,9 @@ void Page_DealMenu::StartDeal() {
   const std::string command = "SORT " + pockets;
   char reply[kReplySize] = {};
   if (m_Host->SendMachineCommand(command.c_str(), reply, sizeof reply) != 0) {
+    // Nothing of this deal was dealt: the next start sends it again. Going back to the first
+    // deal would have the operator deal the boards already dealt a second time.
     m_RunState = RunState::Idle;
-    m_DealCounter = 1;
     UpdateControls();
     ShowMessageBox("Error sending sort command", "", BoxButtons::Ok);
     return;

@@ -365,11 +365,16 @@ class DealMenuTest : public QObject {
     page_->OnStartNext();
     page_->OnTimer();
     QCOMPARE(page_->State(), Page_DealMenu::RunState::Idle);
-    QCOMPARE(page_->DealCounter(), 1);
-    QCOMPARE(page_->StartNextButton()->text(), QString("Start"));
-    QCOMPARE(page_->Viewer()->GetCurrentDeal(), 4);
     QCOMPARE(boxes_->requests.back().text, std::string("Error sending sort command"));
     QCOMPARE(boxes_->requests.back().caption, std::string("Quadrelle"));
+    // The run stays at the refused deal: the next start sends the same copy of it again.
+    const std::string refused = host_->commands.back();
+    QCOMPARE(page_->DealCounter(), 2);
+    QCOMPARE(page_->StartNextButton()->text(), QString("Next"));
+    page_->OnStartNext();
+    page_->OnTimer();
+    QCOMPARE(host_->commands.back(), refused);
+    QCOMPARE(page_->State(), Page_DealMenu::RunState::Sorting);
   }
 
   void justDealtDisplay_data() {
