@@ -200,6 +200,9 @@ void Page_DealMenu::OnShow() {
 
   m_RunState = RunState::Idle;
   m_DealCounter = 1;
+  // A start pressed before the page was last hidden (the machine went away) is not carried
+  // over: the operator presses again once the cards are in place.
+  m_StartRequest = false;
   ClearHandLines();
   m_DealText->setText(Latin1("DEAL --"));
   m_CopyText->setText(Latin1("COPY --"));

@@ -110,6 +110,10 @@ void Page_Split::hideEvent(QHideEvent* event) {
 }
 
 void Page_Split::OnShow() {
+  // A start or continue pressed before the page was last hidden (the machine went away) is not
+  // carried over: the operator presses again once the cards are in place.
+  m_StartRequest = false;
+  m_ContinueRequest = false;
   const int stored = ReadSettingInt("Split", "SplitCount", 0);
   m_SplitCount->SetCurSel(stored == 0 || stored == 1 ? stored : 0);
   m_ButtonStart = ReadSettingInt("Parameters", "buttonstart", 0);

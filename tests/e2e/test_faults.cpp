@@ -114,6 +114,7 @@ std::vector<std::string>& Table() {
 class FaultRig : public MachineRig {
  protected:
   static void TearDownTestSuite() {
+    if (Table().empty()) return;
     std::printf("\n%-14s %5s  %-36s | %s\n", "point", "board", "fault", "outcome");
     for (const std::string& row : Table()) std::printf("%s\n", row.c_str());
     Table().clear();
@@ -138,8 +139,8 @@ class FaultRig : public MachineRig {
     }
   }
 
-  // Everything the operator was told since `from`: message boxes and error texts in the status
-  // line.
+  // The message boxes shown since `from`, but for the page's own question when the operator
+  // steps the run on.
   void Told(size_t from, std::vector<std::string>& said) {
     for (size_t i = from; i < boxes_.requests.size(); ++i) {
       const std::string text = boxes_.requests[i].text;
@@ -178,7 +179,8 @@ class FaultRig : public MachineRig {
   bool fired_ = false;
 };
 
-class FaultsInRun : public FaultRig, public ::testing::WithParamInterface<Injection> {
+// A run of 16 deals in 2 copies on the deal menu, ready to start.
+class DealRun : public FaultRig {
  protected:
   void SetUp() override {
     const std::string path = "faults.bri";
@@ -237,11 +239,43 @@ class FaultsInRun : public FaultRig, public ::testing::WithParamInterface<Inject
   int returns_ = 0;
 };
 
+class FaultsInRun : public DealRun, public ::testing::WithParamInterface<Injection> {};
+
+// The operator presses Start as the machine goes away. When it is back and the deal menu is
+// opened again, nothing is dealt before the operator presses again: the cards may no longer be
+// in the feeder.
+TEST_F(DealRun, AStartPressedAsTheMachineWentIsForgotten) {
+  PullFor(1000);
+  page_->OnStartNext();
+  for (int i = 0; i < 20 && !page_->isHidden(); ++i) Step(page_);
+  ASSERT_TRUE(page_->isHidden()) << "the machine was not dropped";
+  ReturnToRun(1);
+  for (int i = 0; i < 20; ++i) Step(page_);
+  auto sorts = [this] {
+    const std::vector<std::string> commands = CommandsSent();
+    return std::count_if(commands.begin(), commands.end(),
+                         [](const std::string& c) { return c.rfind("SORT", 0) == 0; });
+  };
+  EXPECT_EQ(sorts(), 0);
+  EXPECT_EQ(page_->State(), Page_DealMenu::RunState::Idle);
+  page_->OnStartNext();
+  Step(page_);
+  EXPECT_EQ(sorts(), 1);
+  EXPECT_EQ(page_->State(), Page_DealMenu::RunState::Sorting);
+}
+
 TEST_P(FaultsInRun, EveryBoardDealtOnceIntoItsPockets) {
   const Injection at = GetParam();
   int struck_count = 0;
   size_t board = 0;
+  bool pressed = false;
+  int unasked_sorts = 0;
   before_command_ = [&](const std::string& command) {
+    if (command.rfind("SORT", 0) == 0) {
+      // Only the operator's press sends a deal.
+      unasked_sorts += !pressed;
+      pressed = false;
+    }
     if (fired_ || at.command == nullptr || static_cast<int>(board) != at.board) return;
     if (command.rfind(at.command, 0) == 0 && ++struck_count == at.nth) Fire(at);
   };
@@ -261,6 +295,8 @@ TEST_P(FaultsInRun, EveryBoardDealtOnceIntoItsPockets) {
     if (!fired_ && at.command == nullptr && static_cast<int>(board) == at.board) Fire(at);
     const size_t boxes_before = boxes_.requests.size();
     const int dropped_before = dropped_;
+    const QString status_before = dialog_->StatusPane()->text();
+    pressed = true;
     page_->OnStartNext();
     bool sorted = false;
     for (int i = 0; i < 3000; ++i) {
@@ -279,7 +315,9 @@ TEST_P(FaultsInRun, EveryBoardDealtOnceIntoItsPockets) {
       boards.push_back(done);
     } else {
       ++failed_attempts;
-      said.push_back("status \"" + dialog_->StatusPane()->text().toStdString() + "\"");
+      if (dialog_->StatusPane()->text() != status_before) {
+        said.push_back("status \"" + dialog_->StatusPane()->text().toStdString() + "\"");
+      }
       // A failure the operator is not told of would leave them waiting for nothing.
       if (!failure_box && dropped_ == dropped_before && !page_->isHidden()) ++silent_failures;
     }
@@ -294,6 +332,7 @@ TEST_P(FaultsInRun, EveryBoardDealtOnceIntoItsPockets) {
   EXPECT_TRUE(fired_) << "the fault never struck";
   EXPECT_EQ(boards, expected);
   EXPECT_EQ(silent_failures, 0);
+  EXPECT_EQ(unasked_sorts, 0) << "a deal was sent without the operator's press";
   ASSERT_FALSE(boxes_.requests.empty());
   EXPECT_EQ(boxes_.requests.back().text, "Done dealing deals");
   EXPECT_EQ(page_->DealCounter(), 1);
@@ -464,6 +503,31 @@ TEST_P(FaultsInSplit, EveryCardHandedOutOncePerDeck) {
       (std::string(at.command) + " #" + std::to_string(at.nth) + ": " + FaultName(at)).c_str(),
       outcome.c_str());
   Table().push_back(row);
+}
+
+// The same for the split: a start pressed as the machine went splits nothing on its own.
+TEST_F(FaultRig, AStartSplitPressedAsTheMachineWentIsForgotten) {
+  Connect();
+  dialog_->ShowPage(4);
+  auto* split = static_cast<Page_Split*>(dialog_->Page(4));
+  PullFor(1000);
+  split->OnStartSplit();
+  for (int i = 0; i < 20 && !split->isHidden(); ++i) Step(split);
+  ASSERT_TRUE(split->isHidden()) << "the machine was not dropped";
+  for (int i = 0; i < 1000 && dialog_->MachineLink() == nullptr; ++i) Step(split);
+  ASSERT_NE(dialog_->MachineLink(), nullptr);
+  dialog_->ShowPage(4);
+  for (int i = 0; i < 20; ++i) Step(split);
+  auto splits = [this] {
+    const std::vector<std::string> commands = CommandsSent();
+    return std::count_if(commands.begin(), commands.end(),
+                         [](const std::string& c) { return c.rfind("SPLIT", 0) == 0; });
+  };
+  EXPECT_EQ(splits(), 0);
+  EXPECT_EQ(split->State(), Page_Split::kIdle);
+  split->OnStartSplit();
+  Step(split);
+  EXPECT_EQ(splits(), 1);
 }
 
 std::string SplitPointName(const ::testing::TestParamInfo<Injection>& info) {
