@@ -34,7 +34,10 @@ void AppendFields(const Deal& deal, std::string& out) {
 void AppendSuitForm(const Deal& deal, std::string& out) {
   for (int hand = kNorth; hand <= kWest; ++hand) {
     bool held[kCardsInDeck + 1] = {};
-    for (int i = 0; i < kCardsInHand; ++i) held[deal.HandCards(hand)[i]] = true;
+    for (int i = 0; i < kCardsInHand; ++i) {
+      const int card = deal.HandCards(hand)[i];
+      if (card >= 1 && card <= kCardsInDeck) held[card] = true;
+    }
     for (int suit = kSpades; suit <= kClubs; ++suit) {
       out += kSuitBytes[suit];
       for (int rank = 0; rank < kCardsInHand; ++rank) {

@@ -12,8 +12,9 @@
 
 #include "DealSet.h"
 
-// The largest text taken as a deal file: 10,000 boards with every tag, play and analysis
-// table a scoring program writes come to about 30 MB; anything larger is not a deal file.
+// The largest text taken as a deal file (32 MiB). A board with every tag, the play and the
+// analysis tables a scoring program adds takes about 3 KB, so this holds 10,000 such boards; a
+// larger file is something else with the wrong name, and is refused before it is read.
 inline constexpr uint32_t kPbnMaxFileSize = 32u << 20;
 
 bool ReadPbnFile(const char* path, DealSet& deals);
