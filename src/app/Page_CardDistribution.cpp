@@ -44,7 +44,8 @@ Page_CardDistribution::Page_CardDistribution(const char* name) : GenericChildDia
 }
 
 QString Page_CardDistribution::DealFileFilter() {
-  return QStringLiteral("BRI files (*.[bB][rR][iI]);;Duplimate files (*.[dD][uU][pP])");
+  return QStringLiteral(
+      "BRI files (*.[bB][rR][iI]);;Duplimate files (*.[dD][uU][pP]);;PBN files (*.[pP][bB][nN])");
 }
 
 bool Page_CardDistribution::OnInitDialog() {

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "Fileutils.h"
+#include "Pbn.h"
 #include "log.h"
 #include "regexpclass.h"
 
@@ -218,6 +219,10 @@ bool LoadDealFile(const char* path, DealSet& deals) {
       return false;
     }
     return ReadDupFile(path, deals);
+  }
+  if (PathMatches("\\.[pP][bB][nN]", path)) {
+    TRACE('I', "This matches a pbn file name\n");
+    return ReadPbnFile(path, deals);
   }
   TRACE('W', "File name unmatched\n");
   return false;

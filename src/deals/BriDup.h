@@ -13,8 +13,8 @@
 inline constexpr uint32_t kBriRecordSize = 128;
 inline constexpr uint32_t kDupRecordSize = 156;
 
-// Chooses the format by the file name (".bri" or ".dup" anywhere in the path, either case, BRI
-// first) and reads the file. The only entry the pages use.
+// Chooses the format by the file name (".bri", ".dup" or ".pbn" anywhere in the path, either
+// case, in that order) and reads the file. The only entry the pages use.
 bool LoadDealFile(const char* path, DealSet& deals);
 bool ReadBriFile(const char* path, DealSet& deals);
 bool ReadDupFile(const char* path, DealSet& deals);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "DealFiles.h"
+#include "DealWrite.h"
 #include "FooButton.h"
 #include "MachineRig.h"
 #include "Page_DealMenu.h"
@@ -141,6 +142,32 @@ TEST_F(Dealing, AJamDealsTheSameBoardAgain) {
     EXPECT_EQ(std::count_if(boards.begin(), boards.end(),
                             [deal](const Board& board) { return board.deal == deal; }),
               2);
+  }
+  EXPECT_EQ(boxes_.requests.back().text, "Done dealing deals");
+}
+
+// A PBN file of 32 boards, written as the directors' programs write it, is dealt board by board:
+// after each one the pockets hold that board's hands, in file order.
+TEST_F(Dealing, A32BoardPbnFileIsDealtInFileOrder) {
+  DealSet deals;
+  for (const Deal& deal : MakeDeals(32)) deals.push_back(deal);
+  const std::string path = "session.PBN";
+  ASSERT_TRUE(WriteDealFile(path.c_str(), deals, DealFileKind::kPbn));
+  WriteSettingString("CardDistribution", "Filename", path.c_str());
+  WriteSettingInt("CardDistribution", "StartDeal", 1);
+  WriteSettingInt("CardDistribution", "NumberOfDeal", 32);
+  WriteSettingString("DealMenu", "LastFile", path.c_str());
+  WriteSettingString("DealMenu", "NumberOfCopies", "1");
+  WriteSettingInt("Parameters", "DealOrder", 0);
+  WriteSettingInt("Parameters", "SortOrder", 1);
+  WriteSettingInt("Parameters", "buttonstart", 1);
+  sort_order_ = 1;
+  Connect();
+  dialog_->ShowPage(3);
+  page_ = static_cast<Page_DealMenu*>(dialog_->Page(3));
+  ASSERT_EQ(page_->Deals().size(), size_t{32});
+  for (int board = 0; board < 32; ++board) {
+    EXPECT_EQ(DealByButton(), (Board{board, 1})) << "board " << board + 1;
   }
   EXPECT_EQ(boxes_.requests.back().text, "Done dealing deals");
 }

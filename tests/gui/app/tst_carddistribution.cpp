@@ -91,7 +91,8 @@ class CardDistributionPageTest : public QObject {
       }
       return false;
     };
-    for (const char* name : {"a.bri", "A.BRI", "b.Bri", "c.dup", "D.DUP", "e.dUp"}) {
+    for (const char* name :
+         {"a.bri", "A.BRI", "b.Bri", "c.dup", "D.DUP", "e.dUp", "f.pbn", "G.PBN"}) {
       QVERIFY2(matches(name), name);
     }
     for (const char* name : {"a.txt", "bri", "a.bri.txt"}) {

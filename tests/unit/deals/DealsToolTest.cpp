@@ -28,6 +28,8 @@ class DealsToolTest : public DealFileTest {
     return text.str();
   }
 
+  std::string Path(const char* name) const { return (dir_ / name).string(); }
+
   std::string out_, err_;
 };
 
@@ -54,6 +56,33 @@ TEST_F(DealsToolTest, FailureGivesTheReasonOnStandardErrorAndStatusOne) {
   EXPECT_EQ(err_, cut + ": File has wrong size 255\n" + card + ": Card out of range in deal 2\n");
   EXPECT_EQ(Run(""), 2);
   EXPECT_EQ(out_, "");
+}
+
+TEST_F(DealsToolTest, WriteConvertsEachFormatIntoTheOthersWithTheSameDeals) {
+  // North in descending order: a BRI file need not sort its hands.
+  const std::string bri =
+      Write("in.bri", Record(DealtRoundDeal(), 128) + Record(OrderedDeal(), 128));
+  ASSERT_EQ(Run("--write pbn " + Path("a.pbn") + " " + bri), 0);
+  EXPECT_EQ(out_ + err_, "");
+  ASSERT_EQ(Run("--write DUP " + Path("b.dup") + " " + Path("a.pbn")), 0);
+  ASSERT_EQ(Run("--write bri " + Path("c.bri") + " " + Path("b.dup")), 0);
+  ASSERT_EQ(Run(bri + " " + Path("a.pbn") + " " + Path("b.dup") + " " + Path("c.bri")), 0);
+  const std::string listed =
+      "1\tN:AT62.J73.Q84.K95 K95.AT62.J73.Q84 Q84.K95.AT62.J73 J73.Q84.K95.AT62\n"
+      "2\tN:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\n";
+  EXPECT_EQ(out_, listed + listed + listed + listed);
+  EXPECT_EQ(err_, "");
+}
+
+TEST_F(DealsToolTest, WriteFailureGivesTheReasonAndLeavesNoFile) {
+  const std::string good = Write("good.bri", Record(OrderedDeal(), 128));
+  const std::string bad = Write("bad.pbn", "[Board \"1\"]\n");
+  EXPECT_EQ(Run("--write pbn " + Path("out.pbn") + " " + bad), 1);
+  EXPECT_EQ(err_, bad + ": No deal tag in deal 1\n");
+  EXPECT_EQ(Run("--write pbn " + Path("none/out.pbn") + " " + good), 1);
+  EXPECT_EQ(err_, Path("none/out.pbn") + ": Error creating file\n");
+  EXPECT_EQ(Run("--write txt " + Path("out.pbn") + " " + good), 2);
+  EXPECT_FALSE(std::filesystem::exists(Path("out.pbn")));
 }
 
 }  // namespace

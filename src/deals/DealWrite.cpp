@@ -1,0 +1,178 @@
+#include "DealWrite.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "BriDup.h"
+#include "DealFormat.h"
+#include "log.h"
+
+namespace {
+
+constexpr int kStoredCards = 3 * kCardsInHand;
+constexpr size_t kBriBlanks = 32;  // then NUL bytes up to the record size
+// The suit symbols of the old PC character set, spades, hearts, diamonds, clubs.
+constexpr char kSuitBytes[4] = {'\x06', '\x03', '\x04', '\x05'};
+
+// Dealer and vulnerability of board 1 to 16; the cycle repeats every 16 boards.
+constexpr const char* kDealers[4] = {"N", "E", "S", "W"};
+constexpr const char* kVulnerable[16] = {"None", "NS",  "EW",   "All", "NS",  "EW",   "All", "None",
+                                         "EW",   "All", "None", "NS",  "All", "None", "NS",  "EW"};
+
+void AppendFields(const Deal& deal, std::string& out) {
+  for (int pos = 0; pos < kStoredCards; ++pos) {
+    out += static_cast<char>('0' + deal.cards[pos] / 10);
+    out += static_cast<char>('0' + deal.cards[pos] % 10);
+  }
+}
+
+// Each hand as four suits, each its symbol byte and then its ranks from the ace down.
+void AppendSuitForm(const Deal& deal, std::string& out) {
+  for (int hand = kNorth; hand <= kWest; ++hand) {
+    bool held[kCardsInDeck + 1] = {};
+    for (int i = 0; i < kCardsInHand; ++i) {
+      const int card = deal.HandCards(hand)[i];
+      if (card >= 1 && card <= kCardsInDeck) held[card] = true;
+    }
+    for (int suit = kSpades; suit <= kClubs; ++suit) {
+      out += kSuitBytes[suit];
+      for (int rank = 0; rank < kCardsInHand; ++rank) {
+        if (held[CardNumber(suit, rank)]) out += RankCharacter(rank);
+      }
+    }
+  }
+}
+
+// A field of `width` bytes, the number left-aligned and padded with blanks.
+void AppendLeftAligned(size_t number, size_t width, std::string& out) {
+  std::string digits = std::to_string(number);
+  digits.resize(width, ' ');
+  out += digits;
+}
+
+void AppendDup(const DealSet& deals, std::string& out) {
+  // Random hands, counted forwards, boards 1 to the last, one copy each. The field holds three
+  // digits; a larger set is described as far as it can be.
+  const size_t last = deals.size() < 999 ? deals.size() : 999;
+  for (const Deal& deal : deals) {
+    AppendFields(deal, out);
+    AppendSuitForm(deal, out);
+    out += "YN";
+    AppendLeftAligned(1, 3, out);
+    AppendLeftAligned(1, 2, out);
+    AppendLeftAligned(last, 3, out);
+  }
+}
+
+void AppendBri(const DealSet& deals, std::string& out) {
+  for (const Deal& deal : deals) {
+    AppendFields(deal, out);
+    out.append(kBriBlanks, ' ');
+    out.append(kBriRecordSize - 2 * kStoredCards - kBriBlanks, '\0');
+  }
+}
+
+// Line ends as the scoring programs on the club computers write them; our reader takes both.
+void AppendPbn(const DealSet& deals, std::string& out) {
+  out += "% PBN 2.1\r\n% EXPORT\r\n";
+  size_t board = 0;
+  for (const Deal& deal : deals) {
+    ++board;
+    if (board > 1) out += "\r\n";
+    out += "[Event \"\"]\r\n[Board \"" + std::to_string(board) + "\"]\r\n[Dealer \"";
+    out += kDealers[(board - 1) % 4];
+    out += "\"]\r\n[Vulnerable \"";
+    out += kVulnerable[(board - 1) % 16];
+    out += "\"]\r\n[Deal \"" + FormatDealPbn(deal) + "\"]\r\n";
+  }
+}
+
+// True when the deal holds every card once, as every deal a reader gives does.
+bool IsWholeDeal(const Deal& deal) {
+  uint64_t seen = 0;
+  for (const uint8_t card : deal.cards) {
+    if (card >= 1 && card <= kCardsInDeck) seen |= uint64_t{1} << card;
+  }
+  return seen == ((uint64_t{1} << kCardsInDeck) - 1) << 1;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool DealFileKindFromName(const char* name, DealFileKind& kind) {
+  if (name == nullptr) return false;
+  if (strcasecmp(name, "bri") == 0) {
+    kind = DealFileKind::kBri;
+  } else if (strcasecmp(name, "dup") == 0) {
+    kind = DealFileKind::kDup;
+  } else if (strcasecmp(name, "pbn") == 0) {
+    kind = DealFileKind::kPbn;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+std::string FormatDealFile(const DealSet& deals, DealFileKind kind) {
+  std::string out;
+  switch (kind) {
+    case DealFileKind::kBri:
+      out.reserve(deals.size() * kBriRecordSize);
+      AppendBri(deals, out);
+      break;
+    case DealFileKind::kDup:
+      out.reserve(deals.size() * kDupRecordSize);
+      AppendDup(deals, out);
+      break;
+    case DealFileKind::kPbn:
+      out.reserve(24 + deals.size() * 160);
+      AppendPbn(deals, out);
+      break;
+  }
+  return out;
+}
+
+bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind) {
+  // A deal with a card missing would be written as a file no reader takes.
+  for (size_t i = 0; i < deals.size(); ++i) {
+    if (!IsWholeDeal(deals[i])) {
+      TRACE('W', "BUG in deal %i\n", static_cast<int>(i + 1));
+      return false;
+    }
+  }
+  const std::string bytes = FormatDealFile(deals, kind);
+  // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging.
+  const int fd =
+      path == nullptr
+          ? -1
+          : ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
+  struct stat info;
+  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (fd >= 0) ::close(fd);
+    TRACE('W', "Error creating file\n");
+    return false;
+  }
+  // The close can be where a full disc shows; only both together mean the file is there.
+  const bool written = WriteAll(fd, bytes);
+  const bool closed = ::close(fd) == 0;
+  if (!written || !closed) {
+    ::unlink(path);
+    TRACE('W', "Error writing file\n");
+    return false;
+  }
+  return true;
+}

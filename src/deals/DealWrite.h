@@ -1,0 +1,22 @@
+// Writers of the three deal-file formats, for converting one into another.
+//
+// BRI and DUP records carry North, East and South as 39 two-digit card fields in the deal's own
+// order and fill the rest as other deal programs expect it; PBN carries every board's number,
+// dealer, vulnerability and deal. Reading a written file gives back the same hands.
+#pragma once
+
+#include <string>
+
+#include "DealSet.h"
+
+enum class DealFileKind { kBri, kDup, kPbn };
+
+// "bri", "dup" or "pbn" in either case; false for anything else.
+bool DealFileKindFromName(const char* name, DealFileKind& kind);
+
+// The whole file, as bytes.
+std::string FormatDealFile(const DealSet& deals, DealFileKind kind);
+
+// Writes the file; false with a level W trace line when it could not be written whole, and then
+// no partial file is left behind.
+bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind);
