@@ -1,8 +1,10 @@
 // Runs fuzz target inputs without libFuzzer: every file named, and every file in every folder
-// named, is one input. The normal build replays the seed corpora and the inputs that once
-// crashed this way, so a regression fails the tests even where clang is not at hand.
+// named, is one input. With QUADRELLE_FUZZ_TRACE set it prints each input's trace lines. The normal
+// build replays the seed corpora and the inputs that once crashed this way, so a regression fails
+// the tests even where clang is not at hand.
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -26,7 +28,17 @@ int Replay(const std::filesystem::path& file) {
   input.shrink_to_fit();
   // libFuzzer hands an empty input a valid pointer too.
   static const uint8_t kEmpty = 0;
+  if (std::getenv("QUADRELLE_FUZZ_TRACE") == nullptr) {
+    LLVMFuzzerTestOneInput(input.empty() ? &kEmpty : input.data(), input.size());
+    return 0;
+  }
+  // Following one input: every trace line it caused, of every level.
+  TraceCapture capture;
   LLVMFuzzerTestOneInput(input.empty() ? &kEmpty : input.data(), input.size());
+  std::printf("== %s\n", file.c_str());
+  for (const TraceLine& line : capture.lines) {
+    std::printf("%c %-12s %4d %s", line.level, line.file.c_str(), line.line, line.text.c_str());
+  }
   return 0;
 }
 
