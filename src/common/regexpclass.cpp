@@ -513,6 +513,16 @@ int RegexpClass::Match(const char* text) {
   if (program_->must != nullptr && std::strstr(text, program_->must) == nullptr) return 0;
 
   bol_ = text;
+  steps_left_ = kMaxSteps;
+  const int found = Search(text);
+  if (!found && steps_left_ < 0) {
+    ClearSubs();
+    Fail("match too complex");
+  }
+  return found;
+}
+
+int RegexpClass::Search(const char* text) {
   if (program_->anchored) return Try(text);
   if (program_->first != '\0') {
     for (const char* s = std::strchr(text, program_->first); s != nullptr;
@@ -555,8 +565,21 @@ int RegexpClass::Try(const char* at) {
   return 1;
 }
 
-// Walks the node program from `node`; true when the rest of the program matched.
+// Walks the node program from `node`; true when the rest of the program matched. Each branch,
+// group and repetition recurses, so the depth is bounded as well as the steps: a long text
+// must not run the stack out.
 bool RegexpClass::Run(const char* node) {
+  if (--steps_left_ < 0 || depth_ >= kMaxDepth) {
+    steps_left_ = -1;  // every later attempt fails at once too
+    return false;
+  }
+  ++depth_;
+  const bool matched = Walk(node);
+  --depth_;
+  return matched;
+}
+
+bool RegexpClass::Walk(const char* node) {
   for (const char* scan = node; scan != nullptr;) {
     const char* next = Next(scan);
     int op = Op(scan);

@@ -6,6 +6,9 @@
 // backslash inside a set is an ordinary member); "^" line start and "$" end of text anywhere;
 // "\<" word start, "\>" word end; a backslash before any other character makes it literal.
 // Matching is leftmost-first, not longest. Errors are written to the trace log at level W.
+// A match that needs more than kMaxSteps steps of backtracking (a pattern like "(a|a)+b" on a
+// long text takes exponential time), or nests deeper than kMaxDepth (a group repeated over a
+// long text), gives up and fails rather than hang the program or run out of stack.
 #pragma once
 
 #include <cstddef>
@@ -13,6 +16,8 @@
 class RegexpClass {
  public:
   static constexpr int NSUBEXP = 10;
+  static constexpr long kMaxSteps = 1000000;
+  static constexpr int kMaxDepth = 10000;
 
   explicit RegexpClass(const char* pattern);
   ~RegexpClass();
@@ -55,8 +60,10 @@ class RegexpClass {
   void FindHints(int flags);
 
   // Matching.
+  int Search(const char* text);
   int Try(const char* at);
   bool Run(const char* node);
+  bool Walk(const char* node);
   long Repeat(const char* node);
   void ClearSubs();
 
@@ -68,6 +75,8 @@ class RegexpClass {
   char* code_end_ = nullptr;
   bool overflow_ = false;
   long size_ = 0;
+  long steps_left_ = 0;
+  int depth_ = 0;
   const char* input_ = nullptr;
   const char* bol_ = nullptr;
   const char** startp_ = nullptr;
