@@ -12,12 +12,15 @@ namespace {
 
 // The next NUL-separated piece of [data, end), as a heap string of exactly its length + 1.
 std::unique_ptr<char[]> Piece(const uint8_t*& data, const uint8_t* end, size_t* length) {
-  const uint8_t* stop = static_cast<const uint8_t*>(std::memchr(data, 0, end - data));
-  if (stop == nullptr) stop = end;
-  *length = static_cast<size_t>(stop - data);
-  auto piece = std::make_unique<char[]>(*length + 1);
-  std::memcpy(piece.get(), data, *length);
-  piece[*length] = '\0';
+  const size_t left = data < end ? static_cast<size_t>(end - data) : 0;
+  const void* nul = left > 0 ? std::memchr(data, 0, left) : nullptr;
+  const size_t n =
+      nul != nullptr ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - data) : left;
+  const uint8_t* stop = data + n;
+  *length = n;
+  auto piece = std::make_unique<char[]>(n + 1);
+  for (size_t i = 0; i < n; ++i) piece[i] = static_cast<char>(data[i]);
+  piece[n] = '\0';
   data = stop == end ? end : stop + 1;
   return piece;
 }
