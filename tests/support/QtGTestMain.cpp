@@ -1,3 +1,5 @@
+// The main of the GoogleTest programs that need a QApplication: everything the program would
+// write to the user's folders goes to a scratch folder instead, and the platform is offscreen.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,7 +8,7 @@
 #include <QTemporaryDir>
 
 int main(int argc, char** argv) {
-  // Settings, the instance socket, the deal files and the log stay in a scratch folder.
+  // Settings, the instance socket, deal files and the log stay in a scratch folder.
   QTemporaryDir scratch;
   const QByteArray root = scratch.path().toLocal8Bit();
   QDir().mkpath(scratch.path() + "/config");
