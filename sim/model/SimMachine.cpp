@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "MachineStatus.h"
 #include "SimCards.h"
 #include "SimText.h"
 
 namespace qsim {
 namespace {
+
+using namespace machine_status;
 
 // True once `now` has reached `at` on a tick count that wraps.
 bool Due(uint32_t now, uint32_t at) {
@@ -14,13 +17,13 @@ bool Due(uint32_t now, uint32_t at) {
 }
 
 Reply Ok() {
-  return Reply::Text(0, "OK");
+  return Reply::Text(kOk, "OK");
 }
 Reply Busy() {
-  return Reply::Text(1, "busy");
+  return Reply::Text(kBusy, "busy");
 }
 Reply BadParameter() {
-  return Reply::Text(20, "bad parameter");
+  return Reply::Text(kBadCommunication, "bad parameter");
 }
 
 }  // namespace
@@ -47,7 +50,7 @@ Reply Machine::Execute(std::string_view line, uint32_t now) {
   Advance(now);
   const std::vector<std::string> words = SplitWords(line);
   if (words.empty()) {
-    return Reply::Text(20, "unknown command");
+    return Reply::Text(kBadCommunication, "unknown command");
   }
   const std::string verb = UpperCase(words[0]);
   if (verb == "STAT" && words.size() == 1) {
@@ -56,10 +59,10 @@ Reply Machine::Execute(std::string_view line, uint32_t now) {
   if (verb == "BUTSTAT" && words.size() == 1) {
     const bool pressed = button_latched_;
     button_latched_ = false;
-    return pressed ? Reply::Text(40, "YES") : Reply::Text(41, "NO");
+    return pressed ? Reply::Text(kYes, "YES") : Reply::Text(kNo, "NO");
   }
   if (verb == "TRAYSTAT" && words.size() == 1) {
-    return tray_cards_ ? Reply::Text(40, "YES") : Reply::Text(41, "NO");
+    return tray_cards_ ? Reply::Text(kYes, "YES") : Reply::Text(kNo, "NO");
   }
   if (verb == "SORT") {
     return Sort(words, now);
@@ -99,7 +102,7 @@ Reply Machine::Execute(std::string_view line, uint32_t now) {
     char text[96];
     std::snprintf(text, sizeof text, "%u,%u,%u,%d,%d,%d", s.cards_fed, s.deals_life,
                   s.deals_since_service, s.jams, s.misreads, s.splits);
-    return Reply::Text(0, text);
+    return Reply::Text(kOk, text);
   }
   if (verb == "FEEDFEEDER" && words.size() == 1) {
     return Working() ? Busy() : Ok();
@@ -111,9 +114,9 @@ Reply Machine::Execute(std::string_view line, uint32_t now) {
     return OnOff(words, exercising_);
   }
   if (verb == "FIRMWARE" && words.size() == 1) {
-    return Reply::Text(0, options_.firmware);
+    return Reply::Text(kOk, options_.firmware);
   }
-  return Reply::Text(20, "unknown command");
+  return Reply::Text(kBadCommunication, "unknown command");
 }
 
 Reply Machine::OnOff(const std::vector<std::string>& words, bool& setting) {
@@ -136,7 +139,7 @@ Reply Machine::Stat() {
     case Phase::kIdle:
       return Ok();
     case Phase::kArmed:
-      return Reply::Text(1, "waiting for start");
+      return Reply::Text(kBusy, "waiting for start");
     case Phase::kRunning:
       return Busy();
     case Phase::kRemoval: {
@@ -145,10 +148,10 @@ Reply Machine::Stat() {
       char text[64];
       std::snprintf(text, sizeof text, "00 Remove %02zu cards from %d", removal_count_ % 100,
                     removal_pocket_);
-      return Reply::Text(0, text);
+      return Reply::Text(kOk, text);
     }
     case Phase::kDone:
-      return job_ == JobKind::kSplit ? Reply::Text(0, "Split done") : Ok();
+      return job_ == JobKind::kSplit ? Reply::Text(kOk, "Split done") : Ok();
     case Phase::kFailed:
       return fault_;
   }
@@ -179,7 +182,7 @@ Reply Machine::Split(const std::vector<std::string>& words, uint32_t now) {
   const std::string what = UpperCase(words[1]);
   if (what == "CONTINUE") {
     if (phase_ != Phase::kRemoval) {
-      return Reply::Text(20, "no split to continue");
+      return Reply::Text(kBadCommunication, "no split to continue");
     }
     pockets_[removal_pocket_ - 1].clear();  // the operator has emptied it
     removal_pocket_ = 0;
@@ -190,12 +193,12 @@ Reply Machine::Split(const std::vector<std::string>& words, uint32_t now) {
       phase_ = Phase::kArmed;
       Advance(now);
     }
-    return Reply::StatusOnly(0);
+    return Reply::StatusOnly(kOk);
   }
   if (what == "13" || what == "26") {
     capacity_ = what == "13" ? 13 : 26;
     StartJob(JobKind::kSplit, now);
-    return Reply::StatusOnly(0);
+    return Reply::StatusOnly(kOk);
   }
   return BadParameter();
 }
@@ -255,23 +258,23 @@ void Machine::ReadCard() {
     return;
   }
   if (!options_.cardbox_inserted) {
-    Fail(28, "cardbox not inserted");
+    Fail(kCardboxMissing, "cardbox not inserted");
     return;
   }
   if (jam_after_ >= 0 && fed_.size() >= static_cast<size_t>(jam_after_)) {
     jam_after_ = -1;
     ++options_.service.jams;
-    Fail(25, "jam at card " + std::to_string(fed_.size() + 1));
+    Fail(kJam, "jam at card " + std::to_string(fed_.size() + 1));
     return;
   }
   if (feeder_.empty()) {
-    Fail(3, "feeder empty after " + std::to_string(fed_.size()) + " cards");
+    Fail(kFeedError, "feeder empty after " + std::to_string(fed_.size()) + " cards");
     return;
   }
   const FeedCard next = feeder_.front();
   if (next.barcode != options_.barcode) {
     ++options_.service.misreads;
-    Fail(16, std::string("card barcode is not ") + BarcodeName(options_.barcode));
+    Fail(kInvalidBarcode, std::string("card barcode is not ") + BarcodeName(options_.barcode));
     return;
   }
   feeder_.pop_front();
@@ -282,7 +285,7 @@ void Machine::ReadCard() {
   if (job_ == JobKind::kSort) {
     if (placed_in_[card] != 0) {
       ++options_.service.misreads;
-      Fail(14,
+      Fail(kCardReadTwice,
            MachineCardName(card) + " already read in pocket " + std::to_string(placed_in_[card]));
       return;
     }
@@ -292,7 +295,7 @@ void Machine::ReadCard() {
     ++placed_;
     if (feeder_.empty()) {
       if (placed_ < kCardsInDeck) {
-        Fail(3, "feeder empty after " + std::to_string(fed_.size()) + " cards");
+        Fail(kFeedError, "feeder empty after " + std::to_string(fed_.size()) + " cards");
       } else if (options_.stopcard) {
         stop_card_due_ = true;  // one more card time for the stop card
       } else {

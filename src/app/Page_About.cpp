@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include "MachineStatus.h"
 #include "version.h"
 
 namespace {
@@ -43,7 +44,7 @@ void Page_About::showEvent(QShowEvent* event) {
   }
   m_Shown = true;
   char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand("FIRMWARE", reply, sizeof reply) == 0) {
+  if (m_Host->SendMachineCommand("FIRMWARE", reply, sizeof reply) == machine_status::kOk) {
     m_Firmware->setText(QString::fromLatin1(reply));
   } else {
     m_Firmware->setText(QStringLiteral("--"));

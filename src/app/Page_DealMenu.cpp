@@ -13,6 +13,7 @@
 #include "Fileutils.h"
 #include "FocusEditCtrl.h"
 #include "FooButton.h"
+#include "MachineStatus.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "clock.h"
@@ -238,19 +239,19 @@ void Page_DealMenu::OnShow() {
   m_Summary->setPlainText(shown);
 
   char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand("BUTTONSTART OFF", reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand("BUTTONSTART OFF", reply, sizeof reply) != machine_status::kOk) {
     TRACE('W', "Error sending command\n");
   }
-  if (m_Host->SendMachineCommand("TRAYSTART OFF", reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand("TRAYSTART OFF", reply, sizeof reply) != machine_status::kOk) {
     TRACE('W', "Error sending command\n");
   }
   char command[64];
   std::snprintf(command, sizeof command, "STOPCARD %s", m_StopCard != 0 ? "ON" : "OFF");
-  if (m_Host->SendMachineCommand(command, reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand(command, reply, sizeof reply) != machine_status::kOk) {
     return;
   }
   std::snprintf(command, sizeof command, "BARCODE %s", m_CardBarcode != 0 ? "5BAR" : "7BAR");
-  if (m_Host->SendMachineCommand(command, reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand(command, reply, sizeof reply) != machine_status::kOk) {
     return;
   }
 
@@ -440,7 +441,7 @@ void Page_DealMenu::PollSorting() {
   char reply[kReplySize] = {};
   const int code = m_Host->SendMachineCommand("STAT", reply, sizeof reply);
   std::string status_text;
-  if (code == 0) {
+  if (code == machine_status::kOk) {
     m_RunState = RunState::Idle;
     m_StartNext->setEnabled(true);
     if (m_DealCounter < Total()) {
@@ -461,7 +462,7 @@ void Page_DealMenu::PollSorting() {
   m_Host->StatusCodeText(code, status_text);
   status_text += " (" + reply_text + ")";
   m_Host->SetStatusText(status_text.c_str());
-  if (code == 1) {
+  if (code == machine_status::kBusy) {
     return;
   }
   m_RunState = RunState::Idle;
@@ -473,14 +474,14 @@ void Page_DealMenu::PollStartTriggers() {
   char reply[kReplySize] = {};
   if (m_TrayStart != 0) {
     const int code = m_Host->SendMachineCommand("TRAYSTAT", reply, sizeof reply);
-    if (code == 40) {
+    if (code == machine_status::kYes) {
       // The tray signal stays on while cards lie there: only a signal after five "off" answers
       // is a new start.
       if (g_tray_debounce == 0) {
         m_StartRequest = true;
       }
       g_tray_debounce = kTrayDebounce;
-    } else if (code == 41) {
+    } else if (code == machine_status::kNo) {
       if (g_tray_debounce > 0) {
         --g_tray_debounce;
       }
@@ -491,9 +492,9 @@ void Page_DealMenu::PollStartTriggers() {
   }
   if (m_ButtonStart != 0) {
     const int code = m_Host->SendMachineCommand("BUTSTAT", reply, sizeof reply);
-    if (code == 40) {
+    if (code == machine_status::kYes) {
       m_StartRequest = true;
-    } else if (code != 41) {
+    } else if (code != machine_status::kNo) {
       TRACE('W', "Error sending butstat\n");
       return;
     }
@@ -566,7 +567,7 @@ void Page_DealMenu::StartDeal() {
   TRACE('D', "%s\n", pockets.c_str());
   const std::string command = "SORT " + pockets;
   char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand(command.c_str(), reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand(command.c_str(), reply, sizeof reply) != machine_status::kOk) {
     // Nothing of this deal was dealt: the next start sends it again. Going back to the first
     // deal would have the operator deal the boards already dealt a second time.
     m_RunState = RunState::Idle;

@@ -5,6 +5,7 @@
 #include <QShowEvent>
 #include <cstdio>
 
+#include "MachineStatus.h"
 #include "clock.h"
 #include "log.h"
 
@@ -71,7 +72,7 @@ void Page_Service::hideEvent(QHideEvent* event) {
 
 void Page_Service::ReadServiceInfo() {
   char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand("SERVICEINFO", reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand("SERVICEINFO", reply, sizeof reply) != machine_status::kOk) {
     m_LifeDeals->setText(QString::fromLatin1(kNoValue));
     m_ServiceDeals->setText(QString::fromLatin1(kNoValue));
     return;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FooButton.h"
+#include "MachineStatus.h"
 #include "MessageBox.h"
 #include "RadioListBox.h"
 #include "Settings.h"
@@ -26,13 +27,6 @@ int g_nesting_depth = 0;
 uint32_t g_next_poll = 0;
 int g_tray_debounce = 0;
 RegexpClass* g_removal = nullptr;  // compiled once, kept until the process ends
-
-// The machine acknowledges a split command with a bare status packet, which carries no reply
-// text: the command call reports that as its code 90 with an empty reply. A failed exchange is
-// also 90, but leaves "Test return" (or the raw reply) in the buffer, and is no acceptance.
-bool SplitAccepted(int code, const char* reply) {
-  return code == MachineHost::kExchangeFailed && reply[0] == '\0';
-}
 
 }  // namespace
 
@@ -120,15 +114,15 @@ void Page_Split::OnShow() {
   m_TrayStart = ReadSettingInt("Parameters", "traystart", 0);
 
   char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand("BUTTONSTART OFF", reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand("BUTTONSTART OFF", reply, sizeof reply) != machine_status::kOk) {
     TRACE('W', "Error sending command\n");
   }
-  if (m_Host->SendMachineCommand("TRAYSTART OFF", reply, sizeof reply) != 0) {
+  if (m_Host->SendMachineCommand("TRAYSTART OFF", reply, sizeof reply) != machine_status::kOk) {
     TRACE('W', "Error sending command\n");
   }
   m_CardBarcode = ReadSettingInt("Parameters", "CardBarcode", 0);
   const char* command = m_CardBarcode != 0 ? "BARCODE 5BAR" : "BARCODE 7BAR";
-  if (m_Host->SendMachineCommand(command, reply, sizeof reply) == 0) {
+  if (m_Host->SendMachineCommand(command, reply, sizeof reply) == machine_status::kOk) {
     m_Timer.start();
     m_TimerId = kTimerId;
   }
@@ -175,7 +169,7 @@ void Page_Split::PollTriggersAndRequests() {
   const bool idle = m_SplitState == kIdle;
   if (m_TrayStart != 0) {
     const int code = m_Host->SendMachineCommand("TRAYSTAT", reply, sizeof reply);
-    if (code == 40) {
+    if (code == machine_status::kYes) {
       if (g_tray_debounce == 0) {
         if (idle) {
           m_StartRequest = true;
@@ -186,7 +180,7 @@ void Page_Split::PollTriggersAndRequests() {
         }
       }
       g_tray_debounce = kTrayDebounce;
-    } else if (code == 41) {
+    } else if (code == machine_status::kNo) {
       if (g_tray_debounce > 0) {
         --g_tray_debounce;
       }
@@ -197,7 +191,7 @@ void Page_Split::PollTriggersAndRequests() {
   }
   if (m_ButtonStart != 0) {
     const int code = m_Host->SendMachineCommand("BUTSTAT", reply, sizeof reply);
-    if (code == 40) {
+    if (code == machine_status::kYes) {
       if (idle) {
         m_StartRequest = true;
         TRACE('I', "Starting split due to button\n");
@@ -205,7 +199,7 @@ void Page_Split::PollTriggersAndRequests() {
         m_ContinueRequest = true;
         TRACE('I', "Continuing split due to button\n");
       }
-    } else if (code != 41) {
+    } else if (code != machine_status::kNo) {
       TRACE('W', "Error sending butstat\n");
       return;
     }
@@ -228,7 +222,7 @@ void Page_Split::PollTriggersAndRequests() {
         return;
     }
     const int code = m_Host->SendMachineCommand(command, reply, sizeof reply);
-    if (!SplitAccepted(code, reply)) {
+    if (!machine_status::IsSplitAcknowledgement(code, reply)) {
       m_SplitState = kIdle;
       ShowMessageBox("Error sending split command", "", BoxButtons::Ok);
       return;
@@ -243,7 +237,7 @@ void Page_Split::PollTriggersAndRequests() {
     m_StartRequest = false;
     m_ContinueRequest = false;
     const int code = m_Host->SendMachineCommand("SPLIT CONTINUE", reply, sizeof reply);
-    if (!SplitAccepted(code, reply)) {
+    if (!machine_status::IsSplitAcknowledgement(code, reply)) {
       m_SplitState = kIdle;
       ShowMessageBox("Error sending split continue command", "", BoxButtons::Ok);
       return;
@@ -267,7 +261,7 @@ void Page_Split::PollSplitting() {
 
   char reply[kReplySize] = {};
   const int code = m_Host->SendMachineCommand("STAT", reply, sizeof reply);
-  if (code == 0) {
+  if (code == machine_status::kOk) {
     TRACE('D', "response was :%s\n", reply);
     if (g_removal->Match(reply)) {
       const int pocket =
@@ -293,7 +287,7 @@ void Page_Split::PollSplitting() {
   std::string status_text;
   m_Host->StatusCodeText(code, status_text);
   m_Host->SetStatusText(status_text.c_str());
-  if (code == 1) {
+  if (code == machine_status::kBusy) {
     return;
   }
   m_SplitState = kIdle;

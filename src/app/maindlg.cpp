@@ -10,15 +10,14 @@
 #include <QStatusBar>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "FooButton.h"
+#include "MachineStatus.h"
 #include "PageFactory.h"
 #include "Page_Start.h"
 #include "USBinterface.h"
 #include "clock.h"
 #include "log.h"
-#include "regexpclass.h"
 #include "rwbulk.h"
 #include "version.h"
 
@@ -68,27 +67,6 @@ constexpr PageEntry kPages[7] = {
     {4, "Split", 1076},
     {5, "ServiceMenu", 1078},
     {6, "About", 1080},
-};
-
-struct StatusEntry {
-  int code;
-  const char* text;
-};
-
-constexpr StatusEntry kStatusTexts[] = {
-    {1, "busy"},
-    {3, "error feeding card"},
-    {12, "unexpected joker"},
-    {13, "missing joker)"},
-    {14, "two or more identical card detected"},
-    {16, "invalid barcode"},
-    {20, "illigal communication with machine"},
-    {25, "jam"},
-    {28, "cardbox not inserted"},
-    {40, "YES"},
-    {41, "NO"},
-    {90, "internal USB error"},
-    {91, "No device or device disconneted"},
 };
 
 }  // namespace
@@ -298,11 +276,8 @@ void CMainDlg::SetMenuBusy(bool busy) {
 }
 
 void CMainDlg::StatusCodeText(int code, std::string& text) {
-  for (const StatusEntry& entry : kStatusTexts) {
-    if (entry.code == code) {
-      text = entry.text;
-      return;
-    }
+  if (const char* words = machine_status::StatusText(code)) {
+    text = words;
   }
 }
 
@@ -333,18 +308,13 @@ int CMainDlg::SendMachineCommand(const char* command, char* reply, size_t size) 
   reply[n] = 0;
   TRACE('T', "Reply %s\n", reply);
 
-  RegexpClass pattern("^([0-9][0-9])[ \t]+(.*)");
-  if (!pattern.Match(reply)) {
+  machine_status::ParsedReply parsed;
+  if (!machine_status::ParseReply(reply, parsed)) {
     TRACE('W', "Unparsable reply\n");
     return kExchangeFailed;
   }
-  // Both parts are shorter than the reply, so buffers of its size hold them.
-  std::string text(size, '\0');
-  std::string code(size, '\0');
-  pattern.regsub("\\2", text.data(), text.size(), -1);
-  pattern.regsub("\\1", code.data(), code.size(), -1);
-  std::snprintf(reply, size, "%s", text.c_str());
-  return static_cast<int>(std::strtol(code.c_str(), nullptr, 10));
+  std::snprintf(reply, size, "%s", parsed.text.c_str());
+  return parsed.code;
 }
 
 void CMainDlg::closeEvent(QCloseEvent* event) {

@@ -6,11 +6,13 @@
 #include <cstddef>
 #include <string>
 
+#include "MachineStatus.h"
+
 class MachineHost {
  public:
   // The status codes the command call adds to the machine's own.
-  static constexpr int kExchangeFailed = 90;  // failed exchange, reply too long or unparsable
-  static constexpr int kNoMachine = 91;       // no machine attached
+  static constexpr int kExchangeFailed = machine_status::kExchangeFailed;
+  static constexpr int kNoMachine = machine_status::kNoMachine;
 
   virtual ~MachineHost() = default;
 
