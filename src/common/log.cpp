@@ -288,7 +288,12 @@ int TracePrint(const char* format, ...) {
 
   if (g_capture != nullptr) {
     TraceLine captured{level, base, line, std::string(message).substr(0, 127)};
-    g_capture->lines.push_back(std::move(captured));
+    for (TraceCapture* capture = g_capture; capture != nullptr; capture = capture->previous_) {
+      if (capture->levels == nullptr || (level != '\0' && std::strchr(capture->levels, level))) {
+        capture->lines.push_back(captured);
+        captured.inner = true;
+      }
+    }
   }
 
   if (level == 'T') {
@@ -535,12 +540,17 @@ TraceCapture::TraceCapture() {
   if (g_lock == nullptr) {
     g_lock = new std::recursive_mutex;
   }
+  previous_ = g_capture;
   g_capture = this;
 }
 
 TraceCapture::~TraceCapture() {
-  if (g_capture == this) {
-    g_capture = nullptr;
+  // Usually the innermost one goes first; one that outlives an inner capture is unlinked.
+  for (TraceCapture** link = &g_capture; *link != nullptr; link = &(*link)->previous_) {
+    if (*link == this) {
+      *link = previous_;
+      break;
+    }
   }
 }
 

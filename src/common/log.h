@@ -52,10 +52,12 @@ struct TraceLine {
   std::string file;
   int line;
   std::string text;
+  // Set in an outer capture when a capture opened inside it took the line too.
+  bool inner = false;
 };
 
 // While one of these lives, every trace statement of any level is also appended to `lines`, even
-// before the log was first started.
+// before the log was first started. Captures nest: a line reaches every capture alive.
 class TraceCapture {
  public:
   TraceCapture();
@@ -64,10 +66,16 @@ class TraceCapture {
   TraceCapture& operator=(const TraceCapture&) = delete;
 
   std::vector<TraceLine> lines;
+  // The levels to keep ("WC"), or nullptr for every level.
+  const char* levels = nullptr;
   // True when some captured line has this level and exactly this text.
   bool Contains(char level, const std::string& text) const;
   // The texts of the captured lines of one level, in order.
   std::vector<std::string> Texts(char level) const;
+
+ private:
+  friend int TracePrint(const char* format, ...);
+  TraceCapture* previous_ = nullptr;
 };
 
 // Puts the whole log back into its state at load (closed file, empty rings, default options).

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "BriDup.h"
-#include "DealFiles.h"
+#include "DealFileFixture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "DealFiles.h"
+#include "DealFileFixture.h"
 #include "DealFormat.h"
 #include "DealSet.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "BriDup.h"
-#include "DealFiles.h"
+#include "DealFileFixture.h"
 #include "DealWrite.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "DealFiles.h"
+#include "DealFileFixture.h"
 
 namespace {
 

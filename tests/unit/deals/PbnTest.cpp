@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "BriDup.h"
-#include "DealFiles.h"
+#include "DealFileFixture.h"
 #include "Pbn.h"
 
 namespace {

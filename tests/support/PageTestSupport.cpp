@@ -1,8 +1,7 @@
 #include "PageTestSupport.h"
 
-#include <QFile>
-
 #include "BriDup.h"
+#include "DealFiles.h"
 
 Deal ShiftedDeal(int k) {
   Deal deal;
@@ -33,19 +32,9 @@ Deal DealWithNorth(std::initializer_list<int> north) {
 }
 
 QString WriteBriFile(const QString& folder, const QString& name, int count) {
-  QByteArray bytes;
-  for (int i = 0; i < count; ++i) {
-    const Deal deal = ShiftedDeal(i % kCardsInDeck);
-    QByteArray record;
-    for (int pos = 0; pos < 39; ++pos) {
-      record += static_cast<char>('0' + deal.cards[pos] / 10);
-      record += static_cast<char>('0' + deal.cards[pos] % 10);
-    }
-    record.resize(kBriRecordSize, ' ');
-    bytes += record;
-  }
+  std::vector<Deal> deals;
+  for (int i = 0; i < count; ++i) deals.push_back(ShiftedDeal(i % kCardsInDeck));
   const QString path = folder + "/" + name;
-  QFile file(path);
-  if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+  ::WriteBriFile(path.toStdString(), deals);
   return path;
 }

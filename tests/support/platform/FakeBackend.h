@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "DeviceHandle.h"
+#include "platform/DeviceHandle.h"
 #include "PacketFormat.h"
 
 namespace qplatform {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Deal.h"
+#include "DealFiles.h"
 #include "log.h"
 
 // The deal with cards 1..52 in order: North the spades, East the hearts, South the diamonds.
@@ -34,13 +35,7 @@ inline Deal DealtRoundDeal() {
 
 // North, East and South as 39 two-digit fields, then `filler` bytes up to the record size.
 inline std::string Record(const Deal& deal, size_t record_size, char filler = 'x') {
-  std::string record;
-  for (int i = 0; i < 39; ++i) {
-    record += static_cast<char>('0' + deal.cards[i] / 10);
-    record += static_cast<char>('0' + deal.cards[i] % 10);
-  }
-  record.resize(record_size, filler);
-  return record;
+  return BriRecord(deal, record_size, filler);
 }
 
 class DealFileTest : public ::testing::Test {

@@ -21,19 +21,24 @@ std::vector<Deal> MakeDeals(int count) {
   return deals;
 }
 
+std::string BriRecord(const Deal& deal, size_t record_size, char filler) {
+  std::string record;
+  // Byte arithmetic rather than "%02d", so that a card number out of range shows as the bytes a
+  // damaged file would hold instead of being widened.
+  for (int pos = 0; pos < 3 * kCardsInHand; ++pos) {
+    record += static_cast<char>('0' + deal.cards[pos] / 10);
+    record += static_cast<char>('0' + deal.cards[pos] % 10);
+  }
+  record.resize(record_size, filler);
+  return record;
+}
+
 bool WriteBriFile(const std::string& path, const std::vector<Deal>& deals) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
   bool ok = true;
   for (const Deal& deal : deals) {
-    // North, East and South as two-digit card numbers; West is what is left.
-    std::string record;
-    for (int pos = 0; pos < 3 * kCardsInHand; ++pos) {
-      char field[8];
-      std::snprintf(field, sizeof field, "%02d", deal.cards[pos]);
-      record += field;
-    }
-    record.resize(128, ' ');
+    const std::string record = BriRecord(deal);
     ok = ok && std::fwrite(record.data(), 1, record.size(), file) == record.size();
   }
   return std::fclose(file) == 0 && ok;
