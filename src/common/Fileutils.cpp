@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "log.h"
 
@@ -75,7 +78,60 @@ bool WriteAll(int fd, const unsigned char* data, unsigned long long size) {
   return true;
 }
 
+// The permission bits a new file gets from the process's umask.
+mode_t NewFileMode() {
+  const mode_t mask = umask(0);
+  umask(mask);
+  return 0666 & ~mask;
+}
+
 }  // namespace
+
+int ReplaceFileContents(const char* path, const void* data, size_t size) {
+  if (path == nullptr || *path == '\0') {
+    errno = EINVAL;
+    return 0;
+  }
+  std::string target = path;
+  char resolved[PATH_MAX];
+  struct stat info;
+  mode_t mode = NewFileMode();
+  if (lstat(path, &info) == 0) {
+    if (S_ISLNK(info.st_mode)) {
+      if (realpath(path, resolved) == nullptr) return 0;
+      target = resolved;
+      if (stat(resolved, &info) != 0) return 0;
+    }
+    if (!S_ISREG(info.st_mode)) {
+      errno = EISDIR;
+      return 0;
+    }
+    mode = info.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    return 0;
+  }
+  std::string temporary = target + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return 0;
+  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, static_cast<const unsigned char*>(data), size) &&
+            fsync(fd) == 0;
+  int saved = errno;
+  // The close can be where a full disc shows.
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  if (ok && rename(temporary.c_str(), target.c_str()) != 0) {
+    ok = false;
+    saved = errno;
+  }
+  if (!ok) {
+    unlink(temporary.c_str());
+    errno = saved;
+    return 0;
+  }
+  return 1;
+}
 
 int FileExists(const char* path) {
   struct stat info;
@@ -146,12 +202,8 @@ int TrimFileToTail(const char* path, uint32_t limit, uint32_t keep) {
   // The file may have shrunk since its size was taken: keep the tail of what was really read.
   const unsigned long long have = static_cast<unsigned long long>(got);
   const unsigned long long tail = have < keep ? have : keep;
-  Fd out(open(path, O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0644));
-  if (out.get() < 0) {
-    TRACE('W', "Could not open the file %s\n", path);
-    return 0;
-  }
-  if (!WriteAll(out.get(), buffer.get() + (have - tail), tail)) {
+  // The tail replaces the file as a whole: a failed write leaves the old file, never a cut one.
+  if (!ReplaceFileContents(path, buffer.get() + (have - tail), tail)) {
     TRACE('W', "Could not write the file %s\n", path);
     return 0;
   }

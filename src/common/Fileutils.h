@@ -1,6 +1,7 @@
 // Whole-file helpers: existence, size, cutting a file down to its tail, and base names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // 1 when the path names a regular file that can be opened for reading, else 0. No trace line.
@@ -10,5 +11,11 @@ int FileExists(const char* path);
 uint32_t FileSizeOf(const char* path);
 // 1 when the file is at most `limit` bytes or has been cut to its last `keep` bytes, else 0.
 int TrimFileToTail(const char* path, uint32_t limit, uint32_t keep);
+// Replaces the file's contents with `size` bytes, or creates it: the bytes go to a temporary file
+// in the same folder, which is flushed to disc and renamed over the target, so a full disc or any
+// other failure leaves the old file exactly as it was and no temporary file behind. A link is
+// followed to the file it names; an existing target that is not a regular file is refused. An
+// existing file keeps its permission bits. Returns 1, or 0 with errno set. No trace line.
+int ReplaceFileContents(const char* path, const void* data, size_t size);
 // The part of the path after its last "\" or "/"; the whole path when there is none.
 const char* BaseName(const char* path);

@@ -25,7 +25,10 @@
 
 namespace {
 
-constexpr uint32_t kHistorySlots = 1u << 22;
+// 16,384 records (2.8 MB): some 20 seconds of a busy page's detailed lines, enough to explain a
+// critical line, and a dump that fits in the slack of the log file's size limit. A ring of
+// millions grew the program by megabytes a minute and wrote hundreds of megabytes at a dump.
+constexpr uint32_t kHistorySlots = 1u << 14;
 constexpr uint32_t kOutputSlots = 4096;
 constexpr uint32_t kLowLevelSlots = 1024;
 constexpr uint32_t kDrainBudgetMs = 4;
@@ -39,7 +42,7 @@ struct LowLevelRecord {
 };
 static_assert(sizeof(LowLevelRecord) == 40);
 
-// Zero at load; the history alone is 4,194,304 records of 172 bytes.
+// Zero at load; the history is 16,384 records of 172 bytes.
 TraceRing<TraceRecord, kHistorySlots> g_history;
 TraceRing<TraceRecord, kOutputSlots> g_output;
 TraceRing<LowLevelRecord, kLowLevelSlots> g_lowlevel;
@@ -241,6 +244,51 @@ void ResetRings() {
   g_lowlevel.Clear();
 }
 
+// One history record in the dump format, line end included; returns its length.
+size_t FormatDumpLine(const TraceRecord& record, char* line, size_t size) {
+  char name[40];
+  ThreadName(record.thread, name, sizeof name);
+  std::snprintf(line, size, "\t%-10s %010lu %15s %5hu %s", name,
+                static_cast<unsigned long>(record.tick), record.file,
+                static_cast<unsigned short>(record.line), record.text);
+  const size_t n = std::strlen(line);
+  if (n == 0 || line[n - 1] != '\n') {
+    std::strncat(line, "\n", size - n - 1);
+    return n + 1 < size ? n + 1 : n;
+  }
+  return n;
+}
+
+// How many bytes of the calling thread's dump would take the log file past its limit plus the
+// slack. A file already past its limit (lines since the last reopen) is trimmed first, as the
+// next reopen would. Room is kept for the low-level lines that follow the history.
+uint64_t DumpBytesOverBudget(uint32_t self) {
+  constexpr uint64_t kLowLevelRoom = uint64_t{kLowLevelSlots} * 64;
+  std::fflush(g_log_file);
+  uint64_t size = FileSizeOf(g_file_name);
+  if (size > g_size_limit) {
+    std::fclose(g_log_file);
+    TrimFileToTail(g_file_name, g_size_limit, g_size_limit / 4 * 3);
+    g_log_file = std::fopen(g_file_name, "a");
+    if (g_log_file == nullptr) {
+      return 0;
+    }
+    size = FileSizeOf(g_file_name);
+  }
+  const uint64_t ceiling = uint64_t{g_size_limit} + g_size_limit / 4;
+  const uint64_t used = size + kLowLevelRoom;
+  const uint64_t budget = ceiling > used ? ceiling - used : 0;
+  uint64_t total = 0;
+  for (uint32_t i = g_history.read; i != g_history.write;) {
+    i = (i + 1) % kHistorySlots;
+    if (g_history.slots[i].thread == self) {
+      char line[512];
+      total += FormatDumpLine(g_history.slots[i], line, sizeof line);
+    }
+  }
+  return total > budget ? total - budget : 0;
+}
+
 }  // namespace
 
 void FormatTraceLine(const TraceRecord& record, char* out, size_t size) {
@@ -422,17 +470,17 @@ TraceState TraceSetState(int request) {
       if (g_size_limit != 0 && FileExists(g_file_name)) {
         trimmed = TrimFileToTail(g_file_name, g_size_limit, g_size_limit / 4 * 3) != 0;
       }
+      // A trim that fails leaves the old file whole; the session logs on into it rather than
+      // ending the program for a file that is only too large.
       if (!trimmed) {
-        TRACE('C', "Error handling log file\n");
+        TRACE('W', "Error handling log file\n");
+      }
+      g_log_file = std::fopen(g_file_name, "a");
+      if (g_log_file == nullptr) {
+        TRACE('C', "Could not open the log file\n");
         result = TRACE_FAILED;
       } else {
-        g_log_file = std::fopen(g_file_name, "a");
-        if (g_log_file == nullptr) {
-          TRACE('C', "Could not open the log file\n");
-          result = TRACE_FAILED;
-        } else {
-          std::fseek(g_log_file, 0, SEEK_END);
-        }
+        std::fseek(g_log_file, 0, SEEK_END);
       }
     }
   } else if (request == TRACE_STOPPED) {
@@ -466,6 +514,14 @@ int TraceDump(const char* path) {
   g_history_suspended = true;
   TRACE('I', "Dumping tracelog\n");
 
+  const uint32_t self = CurrentThreadId();
+  // With a size limit the dump keeps the file within the limit plus its slack (the quarter a
+  // trim takes off): the oldest history lines are left out of the file when they would not fit.
+  uint64_t skip_bytes = 0;
+  if (g_log_file != nullptr && g_size_limit != 0) {
+    skip_bytes = DumpBytesOverBudget(self);
+  }
+
   FILE* extra = nullptr;
   if (path != nullptr) {
     extra = std::fopen(path, "w");
@@ -480,28 +536,24 @@ int TraceDump(const char* path) {
     }
   }
 
-  const uint32_t self = CurrentThreadId();
   TraceRecord record;
   bool wrote_red = false;
   while (g_history.Pop(record)) {
     if (record.thread != self) {
       continue;
     }
-    char name[40];
-    ThreadName(record.thread, name, sizeof name);
     char line[512];
-    std::snprintf(line, sizeof line, "\t%-10s %010lu %15s %5hu %s", name,
-                  static_cast<unsigned long>(record.tick), record.file,
-                  static_cast<unsigned short>(record.line), record.text);
-    const size_t n = std::strlen(line);
-    if (n == 0 || line[n - 1] != '\n') {
-      std::strncat(line, "\n", sizeof line - n - 1);
-    }
+    const size_t n = FormatDumpLine(record, line, sizeof line);
     ConsoleWrite(kColourRed, line);
     wrote_red = true;
-    if (g_log_file != nullptr) {
-      std::fputs(line, g_log_file);
+    if (g_log_file == nullptr) {
+      continue;
     }
+    if (skip_bytes > 0) {
+      skip_bytes = skip_bytes > n ? skip_bytes - n : 0;
+      continue;
+    }
+    std::fputs(line, g_log_file);
   }
   if (wrote_red) {
     ConsoleWrite(kColourReset, nullptr);

@@ -9,6 +9,7 @@
 
 #include "BriDup.h"
 #include "DealFormat.h"
+#include "Fileutils.h"
 #include "log.h"
 
 namespace {
@@ -100,17 +101,6 @@ bool IsWholeDeal(const Deal& deal) {
   return seen == ((uint64_t{1} << kCardsInDeck) - 1) << 1;
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    done += static_cast<size_t>(put);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool DealFileKindFromName(const char* name, DealFileKind& kind) {
@@ -155,23 +145,14 @@ bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind) {
     }
   }
   const std::string bytes = FormatDealFile(deals, kind);
-  // O_NONBLOCK: a FIFO without a reader fails at once instead of hanging.
-  const int fd =
-      path == nullptr
-          ? -1
-          : ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666);
-  struct stat info;
-  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    if (fd >= 0) ::close(fd);
-    TRACE('W', "Error creating file\n");
-    return false;
-  }
-  // The close can be where a full disc shows; only both together mean the file is there.
-  const bool written = WriteAll(fd, bytes);
-  const bool closed = ::close(fd) == 0;
-  if (!written || !closed) {
-    ::unlink(path);
-    TRACE('W', "Error writing file\n");
+  // Written beside the target and renamed over it: a full disc, or any other failure, leaves
+  // the old file as it was, also when the output is the file the deals were read from.
+  if (!ReplaceFileContents(path, bytes.data(), bytes.size())) {
+    if (errno == EISDIR || errno == ENOENT || errno == EACCES || errno == ENOTDIR) {
+      TRACE('W', "Error creating file\n");
+    } else {
+      TRACE('W', "Error writing file\n");
+    }
     return false;
   }
   return true;

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
@@ -126,6 +129,54 @@ TEST(BaseNameTest, TakesTheTextAfterTheLastSeparatorOfEitherKind) {
   for (const Case& c : cases) {
     EXPECT_STREQ(BaseName(c.path), c.base) << c.path;
   }
+}
+
+// A full disc, faked with the file-size limit, in the middle of replacing a file.
+class FullDisc {
+ public:
+  explicit FullDisc(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FullDisc() { setrlimit(RLIMIT_FSIZE, &saved_); }
+
+ private:
+  rlimit saved_{};
+};
+
+size_t FilesIn(const fs::path& dir) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+// Nothing is ever lost: a replace or a trim that fails on a full disc leaves the old file whole
+// and no temporary file beside it; one that succeeds keeps the file's permissions and writes
+// through a link to the file it names.
+TEST_F(FileUtilsTest, ReplacingAFileNeverLosesIt) {
+  const std::string old_bytes = Pattern(5000);
+  const fs::path file = Write("deals.pbn", old_bytes);
+  {
+    FullDisc full(1024);
+    EXPECT_EQ(ReplaceFileContents(file.c_str(), Pattern(4096).data(), 4096), 0);
+    EXPECT_EQ(TrimFileToTail(file.c_str(), 2000, 1500), 0);
+  }
+  EXPECT_EQ(Read(file), old_bytes);
+  EXPECT_EQ(FilesIn(dir_), 1u);
+
+  fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  const fs::path link = dir_ / "link.pbn";
+  fs::create_symlink(file, link);
+  ASSERT_EQ(ReplaceFileContents(link.c_str(), "new", 3), 1);
+  EXPECT_EQ(Read(file), "new");
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  EXPECT_EQ(ReplaceFileContents(dir_.c_str(), "x", 1), 0);  // not a regular file
+  EXPECT_EQ(ReplaceFileContents((dir_ / "none/x").c_str(), "x", 1), 0);
+  EXPECT_EQ(FilesIn(dir_), 2u);
 }
 
 }  // namespace

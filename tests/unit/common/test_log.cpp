@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -138,6 +140,26 @@ TEST_F(TraceLogTest, DetailedLinesStayInMemory) {
   EXPECT_EQ(Console().find("only in memory"), std::string::npos);
 }
 
+// A day of polling must neither grow the program nor let a critical dump blow the log file up:
+// the history holds a bounded number of records, and a dump keeps the file within its limit
+// plus the quarter a trim takes off, leaving out the oldest history lines, never the newest.
+TEST_F(TraceLogTest, HistoryAndDumpAreBounded) {
+  constexpr uint32_t kLimit = 256 * 1024;
+  TraceSetSizeLimit(kLimit);
+  {
+    std::ofstream(log_path_) << std::string(kLimit + 4096, 'o') << '\n';  // past the limit
+  }
+  ASSERT_EQ(TraceSetState(TRACE_RUNNING), TRACE_RUNNING);
+  for (int i = 0; i < 40000; ++i) TRACE('T', "poll %06d %s\n", i, std::string(90, 'p').c_str());
+  EXPECT_EQ(TraceHistoryForTests(), 16383u);
+  TRACE('C', "boom\n");
+  const std::string file = ReadFile(log_path_);
+  EXPECT_LE(file.size(), kLimit + kLimit / 4);
+  EXPECT_NE(file.find("poll 039999"), std::string::npos);  // the newest line is in the dump
+  EXPECT_EQ(file.find("poll 023617"), std::string::npos);  // the oldest kept one did not fit
+  EXPECT_NE(file.find("Dumping lowlevel tracelog done"), std::string::npos);
+}
+
 TEST_F(TraceLogTest, CriticalLineIsRedThenDumpsHistoryThenReachesHandlerOnce) {
   ASSERT_EQ(TraceSetState(TRACE_RUNNING), TRACE_RUNNING);
   TRACE('T', "step before the fault\n");
@@ -247,6 +269,31 @@ TEST_F(TraceLogTest, UnopenableLogFileFailsTheStartWithACriticalLine) {
   // Lines still reach the console.
   TRACE('W', "still shown\n");
   EXPECT_NE(Console().find("still shown"), std::string::npos);
+}
+
+// A trim that cannot be written (a full disc, faked with the file-size limit) keeps the whole
+// old log, and the session logs on into it instead of ending the program.
+TEST_F(TraceLogTest, FailedTrimKeepsTheOldLogAndLogsOn) {
+  constexpr uint32_t kLimit = 8192;
+  const std::string old_log(kLimit * 2, 'o');
+  std::ofstream(log_path_) << old_log;
+  TraceSetSizeLimit(kLimit);
+  TraceCapture capture;
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit full = saved;
+  full.rlim_cur = 1024;
+  setrlimit(RLIMIT_FSIZE, &full);
+  const int state = TraceSetState(TRACE_RUNNING);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(state, TRACE_RUNNING);
+  EXPECT_TRUE(capture.Contains('W', "Error handling log file\n"));
+  EXPECT_TRUE(g_handler_messages.empty());
+  EXPECT_EQ(ReadFile(log_path_).substr(0, old_log.size()), old_log);
+  TRACE('I', "logging goes on\n");
+  TraceFlush();
+  EXPECT_NE(ReadFile(log_path_).find("logging goes on"), std::string::npos);
 }
 
 TEST_F(TraceLogTest, MissingLogFileIsCreatedEvenWithASizeLimit) {

@@ -1,6 +1,8 @@
 // quadrelle-deals run as a program, the way directors use it.
+#include <sys/resource.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -83,6 +85,27 @@ TEST_F(DealsToolTest, WriteFailureGivesTheReasonAndLeavesNoFile) {
   EXPECT_EQ(err_, Path("none/out.pbn") + ": Error creating file\n");
   EXPECT_EQ(Run("--write txt " + Path("out.pbn") + " " + good), 2);
   EXPECT_FALSE(std::filesystem::exists(Path("out.pbn")));
+}
+
+TEST_F(DealsToolTest, FullDiscLeavesTheOldFileEvenWhenItIsTheInput) {
+  std::string records;
+  for (int i = 0; i < 16; ++i) records += Record(i % 2 ? OrderedDeal() : DealtRoundDeal(), 128);
+  ASSERT_EQ(Run("--write pbn " + Path("set.pbn") + " " + Write("set.bri", records)), 0);
+  const std::string before = Contents(Path("set.pbn"));
+  std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of ending the program
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit full = saved;
+  full.rlim_cur = 1024;  // the PBN text of 16 deals is larger
+  setrlimit(RLIMIT_FSIZE, &full);
+  const int status = Run("--write pbn " + Path("set.pbn") + " " + Path("set.pbn"));
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(err_, Path("set.pbn") + ": Error writing file\n");
+  EXPECT_EQ(Contents(Path("set.pbn")), before);
+  for (const auto& entry : std::filesystem::directory_iterator(dir_)) {
+    EXPECT_EQ(entry.path().string().find(".pbn."), std::string::npos) << entry.path();
+  }
 }
 
 }  // namespace
