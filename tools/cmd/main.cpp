@@ -15,15 +15,41 @@
 #include "USBinterface.h"
 #include "clock.h"
 #include "log.h"
+#include "version.h"
 
 namespace {
 
 constexpr int kFirstReplyTimeout = 1000;
 constexpr uint32_t kSearchInterval = 200;
 
+constexpr const char* kUsage =
+    "usage: quadrelle-cmd [-emulator] [--wait SECONDS] [--trace] COMMAND...\n"
+    "       quadrelle-cmd --help | --version\n";
+
 int Usage() {
-  std::fprintf(stderr, "usage: quadrelle-cmd [-emulator] [--wait SECONDS] [--trace] COMMAND...\n");
+  std::fputs(kUsage, stderr);
   return 2;
+}
+
+// --help and --version answer on standard output and end the program; true when one did.
+bool Informational(int argc, char** argv) {
+  if (argc != 2) return false;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    std::fputs(
+        "Finds the machine as the program does, sends each COMMAND line and prints one line per\n"
+        "command: the raw reply, or \"no reply: \" and the reason. -emulator also serves the\n"
+        "emulator slots; --wait keeps searching up to SECONDS; --trace shows the trace lines\n"
+        "on standard error. Exit status: 0 all succeeded, 1 one failed, 2 no machine or a\n"
+        "wrong call.\n",
+        stdout);
+    return true;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("quadrelle-cmd %s (%s)\n", GetVersionText(), GetVersionString());
+    return true;
+  }
+  return false;
 }
 
 // The failure an exchange traced last, without its line end.
@@ -52,6 +78,7 @@ UsbInterface* Search(uint32_t wait_ms) {
 
 int main(int argc, char** argv) {
   TraceSetStandardOutput(nullptr);  // keep standard output for the replies
+  if (Informational(argc, argv)) return 0;
   bool emulator = false;
   uint32_t wait_ms = 0;
   std::vector<const char*> commands;

@@ -13,6 +13,7 @@
 #include "DealFormat.h"
 #include "DealWrite.h"
 #include "log.h"
+#include "version.h"
 
 namespace {
 
@@ -52,17 +53,41 @@ int Convert(const char* format, const char* out, const char* in) {
   return 0;
 }
 
+constexpr const char* kUsage =
+    "usage: quadrelle-deals FILE...\n"
+    "       quadrelle-deals --write bri|dup|pbn OUT FILE\n"
+    "       quadrelle-deals --help | --version\n";
+
+constexpr const char* kHelp =
+    "Checks BRI, DUP and PBN deal files and lists their deals, one line per deal:\n"
+    "BOARD<TAB>N:<north> <east> <south> <west>. --write converts FILE into a deal file\n"
+    "of the given format named OUT (the old OUT stays whole if the write fails).\n"
+    "Exit status: 0 done, 1 a file could not be read or written, 2 wrong call.\n";
+
+int Usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   // Trace lines would land in the deals on standard output.
   TraceSetStandardOutput(nullptr);
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    std::fputs(kHelp, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("quadrelle-deals %s (%s)\n", GetVersionText(), GetVersionString());
+    return 0;
+  }
   const bool convert = argc >= 2 && std::strcmp(argv[1], "--write") == 0;
-  if (argc < 2 || (convert && argc != 5)) {
-    std::fprintf(stderr,
-                 "usage: quadrelle-deals FILE...\n"
-                 "       quadrelle-deals --write bri|dup|pbn OUT FILE\n");
-    return 2;
+  if (argc < 2 || (convert && argc != 5)) return Usage();
+  // Any other option is a wrong call, not a file name.
+  for (int arg = convert ? 2 : 1; arg < argc; ++arg) {
+    if (std::strncmp(argv[arg], "--", 2) == 0) return Usage();
   }
   if (convert) return Convert(argv[2], argv[3], argv[4]);
   int status = 0;

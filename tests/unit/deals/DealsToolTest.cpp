@@ -87,6 +87,30 @@ TEST_F(DealsToolTest, WriteFailureGivesTheReasonAndLeavesNoFile) {
   EXPECT_FALSE(std::filesystem::exists(Path("out.pbn")));
 }
 
+// Behaves like a command-line tool: help and version on standard output with status 0, a wrong
+// call gets the usage on standard error and status 2.
+TEST_F(DealsToolTest, HelpVersionAndWrongCalls) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* out_start;
+    const char* err_start;
+  } cases[] = {
+      {"--help", 0, "usage: quadrelle-deals FILE...", ""},
+      {"--version", 0, "quadrelle-deals 1.17", ""},
+      {"", 2, "", "usage: quadrelle-deals FILE..."},
+      {"--bogus", 2, "", "usage: "},
+      {"--help extra", 2, "", "usage: "},
+      {"--write pbn out.pbn", 2, "", "usage: "},
+      {"--write pbn --out x.bri", 2, "", "usage: "},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.arguments), c.status) << c.arguments;
+    EXPECT_EQ(out_.rfind(c.out_start, 0), 0u) << c.arguments << ": " << out_;
+    EXPECT_EQ(err_.rfind(c.err_start, 0), 0u) << c.arguments << ": " << err_;
+  }
+}
+
 TEST_F(DealsToolTest, FullDiscLeavesTheOldFileEvenWhenItIsTheInput) {
   std::string records;
   for (int i = 0; i < 16; ++i) records += Record(i % 2 ? OrderedDeal() : DealtRoundDeal(), 128);
