@@ -44,8 +44,11 @@ Page_CardDistribution::Page_CardDistribution(const char* name) : GenericChildDia
 }
 
 QString Page_CardDistribution::DealFileFilter() {
+  // First every file the program reads, so a new user sees all deal files at once; then each
+  // format; then everything, for a file with another name.
   return QStringLiteral(
-      "BRI files (*.[bB][rR][iI]);;Duplimate files (*.[dD][uU][pP]);;PBN files (*.[pP][bB][nN])");
+      "Deal files (*.[bB][rR][iI] *.[dD][uU][pP] *.[pP][bB][nN]);;BRI files (*.[bB][rR][iI]);;"
+      "Duplimate files (*.[dD][uU][pP]);;PBN files (*.[pP][bB][nN]);;All files (*)");
 }
 
 bool Page_CardDistribution::OnInitDialog() {

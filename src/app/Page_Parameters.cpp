@@ -8,6 +8,7 @@
 #include <QShowEvent>
 
 #include "FileChoice.h"
+#include "FirstStart.h"
 #include "FooButton.h"
 #include "MessageBox.h"
 #include "RadioListBox.h"
@@ -118,14 +119,14 @@ void Page_Parameters::hideEvent(QHideEvent* event) {
 }
 
 void Page_Parameters::ApplyDefaults() {
-  m_CardBarcode->SetCurSel(0);
-  m_SortOrder->SetCurSel(0);
-  m_DealOrder->SetCurSel(0);
-  m_StopCard->setChecked(false);
-  m_ButtonStart->setChecked(true);
-  m_TrayStart->setChecked(true);
-  m_DealVisible->setChecked(true);
-  m_JustDealtVisible->setChecked(true);
+  m_CardBarcode->SetCurSel(ParameterDefaultValue("CardBarcode"));
+  m_SortOrder->SetCurSel(ParameterDefaultValue("SortOrder"));
+  m_DealOrder->SetCurSel(ParameterDefaultValue("DealOrder"));
+  m_StopCard->setChecked(ParameterDefaultValue("stopcard") != 0);
+  m_ButtonStart->setChecked(ParameterDefaultValue("buttonstart") != 0);
+  m_TrayStart->setChecked(ParameterDefaultValue("traystart") != 0);
+  m_DealVisible->setChecked(ParameterDefaultValue("dealvisible") != 0);
+  m_JustDealtVisible->setChecked(ParameterDefaultValue("justdealtvisible") != 0);
 }
 
 void Page_Parameters::LoadFromStore() {

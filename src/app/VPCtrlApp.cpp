@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "FirstStart.h"
 #include "MessageBox.h"
 #include "USBinterface.h"
 #include "log.h"
@@ -84,6 +85,8 @@ int CVPCtrlApp::InitInstance() {
     SetMessageBoxMainWindow(nullptr);
     return 0;
   }
+  // A new operator's store gets the parameters' first-start values before any page reads them.
+  StoreFirstStartDefaults();
   try {
     dialog.exec();
   } catch (...) {

@@ -74,15 +74,15 @@ class CardDistributionPageTest : public QObject {
     QCOMPARE(ReadSettingInt("CardDistribution", "NumberOfDeal", 0), 32);
   }
 
-  void theFileFilterTakesExtensionsInEitherCase() {
-    const QString filter = Page_CardDistribution::DealFileFilter();
-    QStringList patterns;
-    const QRegularExpression inBrackets(R"(\(([^)]*)\))");
-    for (auto it = inBrackets.globalMatch(filter); it.hasNext();) {
-      patterns += it.next().captured(1).split(' ');
-    }
-    auto matches = [&](const QString& name) {
-      for (const QString& pattern : patterns) {
+  // First one filter with every deal file (extensions in either case), then each format, then
+  // all files.
+  void theFileFilterOffersAllDealFilesFirst() {
+    const QStringList entries = Page_CardDistribution::DealFileFilter().split(";;");
+    QCOMPARE(entries.size(), 5);
+    QVERIFY(entries.last().startsWith("All files (*)"));
+    auto matches = [](const QString& entry, const QString& name) {
+      const QRegularExpression inBrackets(R"(\(([^)]*)\))");
+      for (const QString& pattern : inBrackets.match(entry).captured(1).split(' ')) {
         if (QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern))
                 .match(name)
                 .hasMatch()) {
@@ -91,12 +91,19 @@ class CardDistributionPageTest : public QObject {
       }
       return false;
     };
-    for (const char* name :
-         {"a.bri", "A.BRI", "b.Bri", "c.dup", "D.DUP", "e.dUp", "f.pbn", "G.PBN"}) {
-      QVERIFY2(matches(name), name);
-    }
-    for (const char* name : {"a.txt", "bri", "a.bri.txt"}) {
-      QVERIFY2(!matches(name), name);
+    const QStringList bri{"a.bri", "A.BRI", "b.Bri"}, dup{"c.dup", "D.DUP", "e.dUp"},
+        pbn{"f.pbn", "G.PBN"};
+    for (const QString& name : bri + dup + pbn)
+      QVERIFY2(matches(entries[0], name), qPrintable(name));
+    for (const char* name : {"a.txt", "bri", "a.bri.txt"})
+      QVERIFY2(!matches(entries[0], name), name);
+    const QStringList* formats[3] = {&bri, &dup, &pbn};
+    for (int k = 0; k < 3; ++k) {
+      for (int other = 0; other < 3; ++other) {
+        for (const QString& name : *formats[other]) {
+          QCOMPARE(matches(entries[k + 1], name), k == other);
+        }
+      }
     }
   }
 

@@ -2,11 +2,13 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QSettings>
 #include <QTimer>
 #include <memory>
 #include <string>
 
 #include "MessageBox.h"
+#include "Settings.h"
 #include "VPCtrlApp.h"
 #include "log.h"
 #include "maindlg.h"
@@ -86,6 +88,27 @@ TEST_F(StartupTest, ASecondCopyWithoutCloseEndsAtOnceAndLeavesTheFirstRunning) {
   LaunchLater(QStringList{});
   EXPECT_EQ(app.InitInstance(), 42);  // still running until the test ended it
   EXPECT_EQ(other_exit_, 0);
+}
+
+// A new operator who goes straight to a job page finds the first-start parameters already
+// stored: the program stores them before its dialog runs.
+TEST_F(StartupTest, AnEmptyStoreGetsTheFirstStartValuesBeforeTheDialogRuns) {
+  {
+    QSettings store(kSettingsOrganization, kSettingsApplication);
+    store.clear();
+    store.sync();
+  }
+  CVPCtrlApp app(QStringList{});
+  int buttonstart = -1;
+  int traystart = -1;
+  QTimer::singleShot(100, [&] {
+    buttonstart = ReadSettingInt("Parameters", "buttonstart", -1);
+    traystart = ReadSettingInt("Parameters", "traystart", -1);
+    EndDialogLoop(7);
+  });
+  EXPECT_EQ(app.InitInstance(), 7);
+  EXPECT_EQ(buttonstart, 1);
+  EXPECT_EQ(traystart, 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "FirstStart.h"
 #include "Settings.h"
 #include "log.h"
 
@@ -150,6 +151,26 @@ TEST_F(SettingsTest, AStoreFileWithUnreadableLinesStillTakesNewValues) {
   EXPECT_TRUE(WriteSettingInt("Parameters", "SortOrder", 2));
   EXPECT_EQ(ReadSettingInt("Parameters", "SortOrder", 9), 2);
   EXPECT_NE(ReadStoreFile().find("SortOrder=2"), std::string::npos) << ReadStoreFile();
+}
+
+// A new operator's store gets the parameters' first-start values at once; a store that has
+// values, even other ones, is never touched.
+TEST_F(SettingsTest, FirstStartDefaultsFillOnlyAnEmptyStore) {
+  ASSERT_TRUE(StoreFirstStartDefaults());
+  for (const ParameterDefault& entry : kParameterDefaults) {
+    EXPECT_EQ(ReadSettingInt("Parameters", entry.name, -1), entry.value) << entry.name;
+  }
+  EXPECT_EQ(ReadSettingInt("Parameters", "buttonstart", -1), 1);
+  EXPECT_EQ(ReadSettingInt("Parameters", "traystart", -1), 1);
+  EXPECT_FALSE(StoreFirstStartDefaults());
+
+  ASSERT_TRUE(WriteSettingInt("Parameters", "CardBarcode", 1));
+  ASSERT_TRUE(WriteSettingInt("Parameters", "buttonstart", 0));
+  ASSERT_TRUE(WriteSettingString("Parameters", "DealTool", "/usr/bin/dealer"));
+  EXPECT_FALSE(StoreFirstStartDefaults());
+  EXPECT_EQ(ReadSettingInt("Parameters", "CardBarcode", -1), 1);
+  EXPECT_EQ(ReadSettingInt("Parameters", "buttonstart", -1), 0);
+  EXPECT_EQ(ReadSettingString("Parameters", "DealTool", ""), "/usr/bin/dealer");
 }
 
 }  // namespace
