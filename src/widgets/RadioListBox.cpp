@@ -56,6 +56,11 @@ CRadioListBox::CRadioListBox(QWidget* parent) : QListWidget(parent) {
   setItemDelegate(new RadioItemDelegate(this));
 }
 
+QItemSelectionModel::SelectionFlags CRadioListBox::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent*) const {
+  return index.isValid() ? QItemSelectionModel::ClearAndSelect : QItemSelectionModel::NoUpdate;
+}
+
 int CRadioListBox::AddString(const char* text) {
   return InsertString(-1, text);
 }

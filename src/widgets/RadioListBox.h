@@ -28,6 +28,12 @@ class CRadioListBox : public QListWidget {
   void SetTransparent(bool transparent);
   bool IsTransparent() const { return m_Transparent; }
 
+ protected:
+  // Once an item is chosen the operator can only choose another: no Ctrl+click, Ctrl+Space or
+  // click beside the items leaves the list without a choice.
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent* event) const override;
+
  private:
   bool m_Transparent = false;
 };

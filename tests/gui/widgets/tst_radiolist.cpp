@@ -72,6 +72,22 @@ class RadioListTest : public QObject {
     QCOMPARE(list_->selectedItems().size(), 1);
   }
 
+  // A Ctrl+click on the chosen item, Ctrl+Space, or a click below the items never leaves the
+  // list without a choice.
+  void theChoiceCannotBeCleared() {
+    QVERIFY(ShowActive(list_.get()));
+    list_->SetCurSel(1);
+    const QRect second = list_->visualItemRect(list_->item(1));
+    QTest::mouseClick(list_->viewport(), Qt::LeftButton, Qt::ControlModifier, second.center());
+    QCOMPARE(list_->GetCurSel(), 1);
+    list_->setFocus();
+    QTest::keyClick(list_, Qt::Key_Space, Qt::ControlModifier);
+    QCOMPARE(list_->GetCurSel(), 1);
+    QTest::mouseClick(list_->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(2, list_->viewport()->height() - 2));
+    QCOMPARE(list_->GetCurSel(), 1);
+  }
+
   void onlyTheSelectedGlyphIsMarked() {
     QVERIFY(ShowActive(list_.get()));
     // Without a selection every glyph looks the same: unmarked.
