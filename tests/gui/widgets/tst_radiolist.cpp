@@ -81,7 +81,7 @@ class RadioListTest : public QObject {
     QTest::mouseClick(list_->viewport(), Qt::LeftButton, Qt::ControlModifier, second.center());
     QCOMPARE(list_->GetCurSel(), 1);
     list_->setFocus();
-    QTest::keyClick(list_, Qt::Key_Space, Qt::ControlModifier);
+    QTest::keyClick(list_.get(), Qt::Key_Space, Qt::ControlModifier);
     QCOMPARE(list_->GetCurSel(), 1);
     QTest::mouseClick(list_->viewport(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(2, list_->viewport()->height() - 2));
