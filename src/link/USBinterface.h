@@ -9,6 +9,7 @@
 #include <deque>
 #include <memory>
 
+#include "LinkFailure.h"
 #include "PacketFormat.h"
 #include "clock.h"
 #include "log.h"
@@ -136,6 +137,6 @@ inline int UsbInterface::HardwareLock() {
     if (granted) return 1;
     qclock::Sleep(500);
   }
-  TRACE('C', "HardwareLock timeout\n");
+  TRACE_FAILURE('C', "HardwareLock timeout\n");
   return 0;
 }

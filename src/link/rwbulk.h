@@ -6,6 +6,7 @@
 #include <list>
 #include <vector>
 
+#include "LinkFailure.h"
 #include "log.h"
 
 class UsbInterface;
@@ -50,7 +51,7 @@ inline void ReleaseHardwareLock(uint32_t id) {
     }
   }
   if (mine == nullptr) {
-    TRACE('W', "NOT found\n");
+    TRACE_FAILURE('W', "NOT found\n");
   } else {
     for (ConnectionRecord& record : list) {
       if (record.ticket != 0) --record.ticket;
