@@ -32,11 +32,9 @@ class MainDlgTest : public ::testing::Test {
     TraceResetForTests();
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
-    ResetMachineConnectionForTests();
     ConnectionList().clear();
   }
   ~MainDlgTest() override {
-    ResetMachineConnectionForTests();
     ConnectionList().clear();
   }
 
