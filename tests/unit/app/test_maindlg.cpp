@@ -34,9 +34,7 @@ class MainDlgTest : public ::testing::Test {
     qplatform::Reactor::Instance().Install();
     ConnectionList().clear();
   }
-  ~MainDlgTest() override {
-    ConnectionList().clear();
-  }
+  ~MainDlgTest() override { ConnectionList().clear(); }
 
   // A machine whose firmware answers every command with `reply`.
   std::shared_ptr<FakeDevice> Plug(std::string reply) {
