@@ -59,9 +59,9 @@ class MachineConnection {
   MachineConnection& operator=(const MachineConnection&) = delete;
 
   // One turn of the cycle, if the pace allows it (the first call always does). Creates the
-  // connection mutex before the first search. Blocks for as long as the search (it may open
-  // every attached machine; each open takes a few ms) or the alive check (at most 1,003 ms, or
-  // 120 s while another exchange holds the hardware lock) takes. `observer` may be nullptr.
+  // connection mutex before the first search. Blocks as long as FindDevice and ClientInit, or
+  // CheckAlive and the drop, take (USBinterface.h); returns at once when not due. `observer`
+  // may be nullptr.
   Step Poll(Observer* observer = nullptr);
 
   // Polls at the pace until a machine is held or `wait_ms` have passed since the call, sleeping
