@@ -101,7 +101,6 @@ struct Rig {
   }
   ~Rig() {
     dialog.reset();
-    ResetMachineConnectionForTests();
     ConnectionList().clear();
   }
 

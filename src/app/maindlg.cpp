@@ -9,28 +9,17 @@
 #include <QPixmap>
 #include <QStatusBar>
 #include <cstdio>
-#include <cstdlib>
 
 #include "FooButton.h"
 #include "MachineStatus.h"
 #include "PageFactory.h"
 #include "Page_Start.h"
 #include "USBinterface.h"
-#include "clock.h"
 #include "log.h"
-#include "rwbulk.h"
 #include "version.h"
 
 namespace {
 
-// The machine connection is process-wide: the poll and the command call share it.
-UsbInterface* g_link = nullptr;
-// A value that is neither "no link" nor any link, so that the first poll updates the buttons.
-UsbInterface* const kNeverSeen = reinterpret_cast<UsbInterface*>(static_cast<uintptr_t>(1));
-UsbInterface* g_last_seen_link = kNeverSeen;
-uint32_t g_next_poll = 0;
-bool g_next_poll_set = false;
-bool g_mutex_created = false;
 int g_exit_code = 0;
 
 struct MenuEntry {
@@ -78,19 +67,6 @@ void EndDialogLoop(int exit_code) {
 
 int RequestedExitCode() {
   return g_exit_code;
-}
-
-void ResetMachineConnectionForTests() {
-  if (g_link != nullptr) {
-    g_link->CloseDevice();
-    delete g_link;
-  }
-  g_link = nullptr;
-  g_last_seen_link = kNeverSeen;
-  g_next_poll = 0;
-  g_next_poll_set = false;
-  g_mutex_created = false;
-  g_exit_code = 0;
 }
 
 QIcon ApplicationIcon() {
@@ -202,7 +178,7 @@ FooButton* CMainDlg::MenuButton(int page) const {
 }
 
 UsbInterface* CMainDlg::MachineLink() const {
-  return g_link;
+  return m_Connection.Link();
 }
 
 void CMainDlg::ShowPage(int page) {
@@ -220,44 +196,38 @@ void CMainDlg::OnTimer() {
 }
 
 void CMainDlg::OnKickIdle() {
-  const uint32_t now = qclock::GetTickCount();
-  if (g_next_poll_set && static_cast<int32_t>(now - g_next_poll) < 0) {
+  if (m_Connection.Poll(this) == MachineConnection::Step::kNotDue) {
     return;
   }
-  if (!g_mutex_created) {
-    CreateConnectionMutex();
-    g_mutex_created = true;
-  }
-  if (g_link == nullptr) {
-    TRACE('T', "No terminal\n");
-    g_link = FindDevice(0);
-    if (g_link != nullptr) {
-      TRACE('D', "Device found\n");
-      g_link->ClientInit();
-    }
-  } else if (g_link->CheckAlive() == 1) {
-    TRACE('T', "Device OK\n");
-  } else {
-    TRACE('D', "Device gone\n");
-    g_link->CloseDevice();
-    delete g_link;
-    g_link = nullptr;
-  }
-  if (g_link != g_last_seen_link) {
-    UpdateMachineButtons(g_link != nullptr);
-    if (g_link == nullptr) {
-      for (int i = 0; i < 6; ++i) {
-        m_MenuButtons[i]->SetCheck(kMenu[i].page == 2);
-      }
-      ShowPage(2);
-    }
-    g_last_seen_link = g_link;
-  }
-  g_next_poll = qclock::GetTickCount() + kPollIntervalMs;
-  g_next_poll_set = true;
   TRACE('T', "Kick idle\n");
   if (StatusBar() != nullptr) {
     StatusBar()->update();
+  }
+}
+
+void CMainDlg::OnSearching() {
+  TRACE('T', "No terminal\n");
+}
+
+void CMainDlg::OnFound() {
+  TRACE('D', "Device found\n");
+}
+
+void CMainDlg::OnAlive() {
+  TRACE('T', "Device OK\n");
+}
+
+void CMainDlg::OnGone() {
+  TRACE('D', "Device gone\n");
+}
+
+void CMainDlg::OnHeldChanged(bool held) {
+  UpdateMachineButtons(held);
+  if (!held) {
+    for (int i = 0; i < 6; ++i) {
+      m_MenuButtons[i]->SetCheck(kMenu[i].page == 2);
+    }
+    ShowPage(2);
   }
 }
 
@@ -271,7 +241,8 @@ void CMainDlg::UpdateMachineButtons(bool machine) {
 
 void CMainDlg::SetMenuBusy(bool busy) {
   for (int i = 0; i < 6; ++i) {
-    m_MenuButtons[i]->setEnabled(!busy && (!kMenu[i].needs_machine || g_link != nullptr));
+    m_MenuButtons[i]->setEnabled(!busy &&
+                                 (!kMenu[i].needs_machine || m_Connection.Link() != nullptr));
   }
 }
 
@@ -291,12 +262,13 @@ int CMainDlg::SendMachineCommand(const char* command, char* reply, size_t size) 
     return kExchangeFailed;
   }
   std::snprintf(reply, size, "%s", "Test return");
-  if (g_link == nullptr) {
+  UsbInterface* link = m_Connection.Link();
+  if (link == nullptr) {
     TRACE('W', "No terminal\n");
     return kNoMachine;
   }
   uint32_t n = 0;
-  if (g_link->SendCommand(command, 1000, reply, static_cast<uint32_t>(size), &n) == 0) {
+  if (link->SendCommand(command, 1000, reply, static_cast<uint32_t>(size), &n) == 0) {
     TRACE('W', "Error sending command %s\n", command);
     return kExchangeFailed;
   }

@@ -9,6 +9,7 @@
 
 #include "GenericChildDialog.h"
 #include "InstanceChecker.h"
+#include "MachineConnection.h"
 #include "MachineHost.h"
 #include "StatusDialog.h"
 
@@ -16,7 +17,7 @@ class FooButton;
 class QFrame;
 class UsbInterface;
 
-class CMainDlg : public CStatusDialog, public MachineHost {
+class CMainDlg : public CStatusDialog, public MachineHost, private MachineConnection::Observer {
   Q_OBJECT
 
  public:
@@ -24,7 +25,7 @@ class CMainDlg : public CStatusDialog, public MachineHost {
   static constexpr int kPageFrameId = 1050;
   static constexpr int kHideAllPages = 65535;
   static constexpr int kMainTimerId = 102;
-  static constexpr uint32_t kPollIntervalMs = 200;
+  static constexpr uint32_t kPollIntervalMs = MachineConnection::kPollIntervalMs;
 
   explicit CMainDlg(QWidget* parent = nullptr);
   ~CMainDlg() override;
@@ -57,7 +58,16 @@ class CMainDlg : public CStatusDialog, public MachineHost {
   void CreatePages();
   void UpdateMachineButtons(bool machine);
 
+  // MachineConnection::Observer: the poll's own trace lines and the buttons that need a machine.
+  void OnSearching() override;
+  void OnFound() override;
+  void OnAlive() override;
+  void OnGone() override;
+  void OnHeldChanged(bool held) override;
+
   CInstanceChecker m_InstanceChecker;
+  // Shared by the poll and the command call. Destroying the dialog closes the held machine.
+  MachineConnection m_Connection;
   std::map<int, GenericChildDialog*> m_Pages;
   FooButton* m_MenuButtons[6] = {};
   QButtonGroup m_MenuGroup;
@@ -73,6 +83,3 @@ QIcon ApplicationIcon();
 // program's exit code: another copy's "-close" and the critical-error path end the program so.
 void EndDialogLoop(int exit_code);
 int RequestedExitCode();
-
-// Drops the machine link and forgets the poll's state (tests).
-void ResetMachineConnectionForTests();

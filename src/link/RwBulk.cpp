@@ -73,11 +73,12 @@ PacketRecord RecordFromUnit(const uint8_t* unit) {
 }  // namespace
 
 int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
+  LinkCall call;
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
   std::vector<qplatform::InterfaceEntry> entries;
   uint32_t error = 0;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
-    TRACE('W', "SetupDiGetClassDevs failed with %u\n", error);
+    TRACE_FAILURE('W', "SetupDiGetClassDevs failed with %u\n", error);
     return 0;
   }
   RegexpClass pattern(kPathPattern);
@@ -85,7 +86,7 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
     const qplatform::InterfaceEntry& entry = entries[member];
     if (entry.enum_error != 0) {
-      TRACE('W', "Some other error %i\n", static_cast<int>(entry.enum_error));
+      TRACE_FAILURE('W', "Some other error %i\n", static_cast<int>(entry.enum_error));
       continue;
     }
     if (entry.detail_failed) continue;
@@ -96,7 +97,7 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
       continue;
     }
     if (!pattern.Match(path.c_str())) {
-      TRACE('W', "Found an unmatching device %s\n", path.c_str());
+      TRACE_FAILURE('W', "Found an unmatching device %s\n", path.c_str());
       continue;
     }
     char instance[256];
@@ -116,6 +117,7 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
 }
 
 UsbInterface* OpenBulkDevice() {
+  LinkCall call;
   std::vector<ConnectionRecord> found;
   EnumerateBulkDevices(&found);
   LockConnectionMutex();
@@ -141,7 +143,7 @@ UsbInterface* OpenBulkDevice() {
   std::unique_ptr<DeviceHandle> read_handle =
       backend->Open(read_path, qplatform::OpenMode::kExclusiveRead, &error);
   if (!read_handle) {
-    TRACE('W', "Error opening read pipe %i\n", static_cast<int>(error));
+    TRACE_FAILURE('W', "Error opening read pipe %i\n", static_cast<int>(error));
     return nullptr;
   }
   auto* device = new UsbInterface(record);
@@ -149,7 +151,7 @@ UsbInterface* OpenBulkDevice() {
     TRACE('T', "Bulk pipes opened\n");
     return device;
   }
-  TRACE('W', "USB init error\n");
+  TRACE_FAILURE('W', "USB init error\n");
   delete device;
   return nullptr;
 }
@@ -161,13 +163,13 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
   const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
   uint32_t packet_deadline = global_deadline + 10;
   if (!m_WriteHandle) {
-    TRACE('W', "Handle is rotten %u\n", kInvalidHandleValue);
+    TRACE_FAILURE('W', "Handle is rotten %u\n", kInvalidHandleValue);
     return 0;
   }
   const size_t total = count > 0 ? static_cast<size_t>(count) : 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[total * kPacketSize + 1]);
   if (!block) {
-    TRACE('C', "Malloc failed\n");
+    TRACE_FAILURE('C', "Malloc failed\n");
     return 0;
   }
   for (size_t i = 0; i < total; ++i) {
@@ -185,12 +187,12 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
       case IoStart::kCompleted:
         TRACE('I', "Direct write\n");
         if (written < asked) {
-          TRACE('W', "Written != WriteLen\n");
+          TRACE_FAILURE('W', "Written != WriteLen\n");
           ok = false;
         }
         break;
       case IoStart::kFailed:
-        TRACE('W', "Write failed %i\n", static_cast<int>(error));
+        TRACE_FAILURE('W', "Write failed %i\n", static_cast<int>(error));
         ok = false;
         break;
       case IoStart::kPending:
@@ -198,7 +200,7 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
                              kGrace)) {
           case Waited::kDone:
             if (written < asked) {
-              TRACE('W', "Written != WriteLen\n");
+              TRACE_FAILURE('W', "Written != WriteLen\n");
               ok = false;
             } else if (packet_timeout != -1) {
               packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
@@ -217,11 +219,11 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
             ok = false;
             break;
           case Waited::kAbandoned:
-            TRACE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', "WAIT_ABANDONED");
             ok = false;
             break;
           case Waited::kWrongReturn:
-            TRACE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', "Wrong return type\n");
             ok = false;
             break;
         }
@@ -251,7 +253,7 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
   }
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!block) {
-    TRACE('C', "No buffer\n");
+    TRACE_FAILURE('C', "No buffer\n");
     return 0;
   }
   const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
@@ -269,12 +271,12 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
       case IoStart::kCompleted:
         TRACE('I', "Direct read\n");
         if (got != asked) {
-          TRACE('W', "Read != ReadLen\n");
+          TRACE_FAILURE('W', "Read != ReadLen\n");
           failed = true;
         }
         break;
       case IoStart::kFailed:
-        TRACE('W', "Read failed %i\n", static_cast<int>(error));
+        TRACE_FAILURE('W', "Read failed %i\n", static_cast<int>(error));
         failed = true;
         break;
       case IoStart::kPending:
@@ -282,30 +284,30 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
             WaitTransfer(*m_ReadHandle, &got, &error, &packet_deadline, global_deadline, kGrace)) {
           case Waited::kDone:
             if (got != asked) {
-              TRACE('W', "Read != ReadLen\n");
+              TRACE_FAILURE('W', "Read != ReadLen\n");
               failed = true;
             } else if (packet_timeout != -1) {
               packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
             }
             break;
           case Waited::kResultError:
-            TRACE('W', "Read fail (%i)\n", static_cast<int>(error));
+            TRACE_FAILURE('W', "Read fail (%i)\n", static_cast<int>(error));
             failed = true;
             break;
           case Waited::kPacketTimeout:
-            TRACE('W', "Packet timeout at %i of %i packets\n", count - stored, count);
+            TRACE_FAILURE('W', "Packet timeout at %i of %i packets\n", count - stored, count);
             failed = true;
             break;
           case Waited::kGlobalTimeout:
-            TRACE('W', "Global timeout at %i of %i packets\n", count - stored, count);
+            TRACE_FAILURE('W', "Global timeout at %i of %i packets\n", count - stored, count);
             failed = true;
             break;
           case Waited::kAbandoned:
-            TRACE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', "WAIT_ABANDONED");
             failed = true;
             break;
           case Waited::kWrongReturn:
-            TRACE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', "Wrong return type\n");
             failed = true;
             break;
         }
@@ -326,10 +328,10 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
     m_ReadHandle->ResetEvent(nullptr);
   }
   if (failed) {
-    TRACE('W', "Fail in receive buffer\n");
+    TRACE_FAILURE('W', "Fail in receive buffer\n");
     uint32_t error = 0;
     if (!m_ReadHandle->CancelIo(&error))
-      TRACE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+      TRACE_FAILURE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
   }
   return !failed && stored == count ? 1 : 0;
 }
@@ -340,7 +342,7 @@ int UsbInterface::FlushReceivePipe() {
   if (!m_ReadHandle) return 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!block) {
-    TRACE('C', "No buffer\n");
+    TRACE_FAILURE('C', "No buffer\n");
     return 0;
   }
   int flushed = 0;
@@ -348,7 +350,7 @@ int UsbInterface::FlushReceivePipe() {
   for (;;) {
     uint32_t error = 0;
     if (!m_ReadHandle->ResetEvent(&error)) {
-      TRACE('W', "ResetEvent fail (%i)\n", static_cast<int>(error));
+      TRACE_FAILURE('W', "ResetEvent fail (%i)\n", static_cast<int>(error));
       break;
     }
     uint32_t got = 0;
@@ -357,7 +359,7 @@ int UsbInterface::FlushReceivePipe() {
       case IoStart::kCompleted:
         TRACE('I', "Direct read\n");
         if (got != kPacketSize) {
-          TRACE('W', "Read != ReadLen\n");
+          TRACE_FAILURE('W', "Read != ReadLen\n");
           stop = true;
         }
         break;
@@ -369,7 +371,7 @@ int UsbInterface::FlushReceivePipe() {
         switch (WaitTransfer(*m_ReadHandle, &got, &error, nullptr, deadline, 0)) {
           case Waited::kDone:
             if (got != kPacketSize) {
-              TRACE('W', "Read != ReadLen\n");
+              TRACE_FAILURE('W', "Read != ReadLen\n");
               stop = true;
             }
             break;
@@ -378,7 +380,7 @@ int UsbInterface::FlushReceivePipe() {
             stop = true;
             break;
           case Waited::kAbandoned:
-            TRACE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', "WAIT_ABANDONED");
             stop = true;
             break;
           case Waited::kPacketTimeout:
@@ -387,7 +389,7 @@ int UsbInterface::FlushReceivePipe() {
             stop = true;
             break;
           case Waited::kWrongReturn:
-            TRACE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', "Wrong return type\n");
             stop = true;
             break;
         }
@@ -403,6 +405,6 @@ int UsbInterface::FlushReceivePipe() {
   }
   uint32_t error = 0;
   if (!m_ReadHandle->CancelIo(&error))
-    TRACE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+    TRACE_FAILURE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
   return flushed;
 }

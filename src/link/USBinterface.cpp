@@ -22,9 +22,6 @@ using qplatform::Overlapped;
 
 namespace {
 
-constexpr uint32_t kHidVendor = machine_ids::kVendor;
-constexpr uint32_t kHidProduct1 = machine_ids::kHidProduct1;
-constexpr uint32_t kHidProduct2 = machine_ids::kHidProduct2;
 constexpr int kMaxMembers = 128;
 constexpr uint32_t kEmulatorIdBase = 42;
 constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion
@@ -67,7 +64,7 @@ void ResetConnectionMutexForTests() {
 int LockConnectionMutex() {
   if (!g_connection_mutex) {
     g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
-    TRACE('W', "ConnectionList mutex was init'ed\n");
+    TRACE_FAILURE('W', "ConnectionList mutex was init'ed\n");
   }
   const uint32_t start = qclock::GetTickCount();
   for (;;) {
@@ -75,13 +72,13 @@ int LockConnectionMutex() {
     if (qclock::GetTickCount() - start >= 100) break;
     qclock::Sleep(1);
   }
-  TRACE('C', "Connection mutex timeout\n");
+  TRACE_FAILURE('C', "Connection mutex timeout\n");
   return 0;
 }
 
 void ReleaseConnectionMutex() {
   if (!g_connection_mutex || !g_connection_mutex->Release()) {
-    TRACE('C', "Connection mutex release error\n");
+    TRACE_FAILURE('C', "Connection mutex release error\n");
   }
 }
 
@@ -136,6 +133,7 @@ bool UsbInterface::ReadPending() const {
 
 int UsbInterface::Init(std::unique_ptr<DeviceHandle> read_handle,
                        std::unique_ptr<DeviceHandle> write_handle) {
+  LinkCall call;
   m_Bulk = write_handle != nullptr;
   TRACE('T', "Init on a %s\n", m_Bulk ? "Bulkdevice" : "Interrupt device");
   m_ReadHandle = std::move(read_handle);
@@ -155,12 +153,13 @@ int UsbInterface::Init(std::unique_ptr<DeviceHandle> read_handle,
 }
 
 int UsbInterface::ClientInit() {
+  LinkCall call;
   if (m_ClientInitialised) return 1;
   TRACE('I', "ClientInit\n");
   uint32_t error = 0;
   if (!m_ReadHandle ||
       !m_ReadHandle->ReadEx(m_RxBuffer, kPacketRecordSize, &m_ReadOverlapped, RXDone, &error)) {
-    TRACE('W', "Receive buffer error getting result\n");
+    TRACE_FAILURE('W', "Receive buffer error getting result\n");
     return 0;
   }
   m_ClientInitialised = true;
@@ -197,7 +196,7 @@ UsbInterface* OpenHidDevice() {
   std::vector<qplatform::InterfaceEntry> entries;
   uint32_t error = 0;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
-    TRACE('W', "Could not attach to PnP node");
+    TRACE_FAILURE('W', "Could not attach to PnP node");
     return nullptr;
   }
   int member = 0;
@@ -206,7 +205,7 @@ UsbInterface* OpenHidDevice() {
     const qplatform::InterfaceEntry& entry = entries[member];
     if (entry.enum_error != 0) continue;
     if (entry.detail_failed || entry.path.size() >= 256) {
-      TRACE('W', "Could not find the system name for this Device\n");
+      TRACE_FAILURE('W', "Could not find the system name for this Device\n");
       continue;
     }
     std::unique_ptr<DeviceHandle> handle =
@@ -222,11 +221,11 @@ UsbInterface* OpenHidDevice() {
     TRACE('I', "Product ID : %s\n", product.c_str());
     qplatform::HidAttributes attributes;
     if (!handle->GetAttributes(&attributes)) {
-      TRACE('W', "Error getting attributes\n");
+      TRACE_FAILURE('W', "Error getting attributes\n");
       continue;
     }
-    if (attributes.vendor_id != kHidVendor ||
-        (attributes.product_id != kHidProduct1 && attributes.product_id != kHidProduct2)) {
+    if (attributes.vendor_id != machine_ids::kVendor ||
+        !machine_ids::IsHidProduct(attributes.product_id)) {
       continue;
     }
     TRACE('D', "Vendor  ID : %hu\n", attributes.vendor_id);
@@ -236,14 +235,14 @@ UsbInterface* OpenHidDevice() {
     TRACE('I', "Manf : %s\n", Narrow(wide).c_str());
     if (!handle->GetSerialNumberString(&wide)) {
       handle.reset();
-      TRACE('W', "Error getting serial number\n");
+      TRACE_FAILURE('W', "Error getting serial number\n");
       continue;
     }
     const std::string serial = Narrow(wide);
     TRACE('I', "Serial num : %s\n", serial.c_str());
     unsigned int id = 0;
     if (std::sscanf(serial.c_str(), "%08X", &id) != 1) {
-      TRACE('W', "Illigal ID %s\n", serial.c_str());
+      TRACE_FAILURE('W', "Illigal ID %s\n", serial.c_str());
       continue;
     }
     uint32_t buffers = 0;
@@ -259,7 +258,7 @@ UsbInterface* OpenHidDevice() {
     UsbInterface* device = new (std::nothrow) UsbInterface(record);
     if (device == nullptr) {
       handle.reset();
-      TRACE('C', "Error in new\n");
+      TRACE_FAILURE('C', "Error in new\n");
       return nullptr;
     }
     device->SetProduct(product.c_str());
@@ -267,7 +266,7 @@ UsbInterface* OpenHidDevice() {
       TRACE('I', "HID opened\n");
       return device;
     }
-    TRACE('W', "USB init error\n");
+    TRACE_FAILURE('W', "USB init error\n");
     delete device;
     return nullptr;
   }
@@ -323,6 +322,7 @@ UsbInterface* OpenEmuDevice() {
 }  // namespace
 
 UsbInterface* FindDevice(uint32_t id) {
+  LinkCall call;
   for (;;) {
     if (OpenBulkDevice() != nullptr) {
       TRACE('T', "Found bulk device\n");
@@ -380,6 +380,7 @@ bool UsbInterface::StartNextWrite() {
 
 int UsbInterface::SendBuffer(const PacketRecord* packets, int count, int global_timeout,
                              int packet_timeout) {
+  LinkCall call;
   if (m_Bulk) return SendBufferBulk(packets, count, global_timeout, packet_timeout);
   return SendBufferInterrupt(packets, count, global_timeout);
 }
@@ -389,27 +390,27 @@ int UsbInterface::SendBufferInterrupt(const PacketRecord* packets, int count, in
   m_IoErrors = 0;
   const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
   if (!m_ReadHandle) {
-    TRACE('W', "Handle is rotten %u\n", kInvalidHandleValue);
+    TRACE_FAILURE('W', "Handle is rotten %u\n", kInvalidHandleValue);
     return 0;
   }
-  if (!m_TxQueue.empty()) TRACE('W', "Send buffer is not empty\n");
+  if (!m_TxQueue.empty()) TRACE_FAILURE('W', "Send buffer is not empty\n");
   for (int i = 0; i < count; ++i) m_TxQueue.push_back(packets[i]);
   if (m_TxQueue.empty()) {
     m_TxDone = true;
-    TRACE('C', "Empty\n");
+    TRACE_FAILURE('C', "Empty\n");
   } else if (!StartNextWrite()) {
-    TRACE('W', "WriteFileEx call failed\n");
+    TRACE_FAILURE('W', "WriteFileEx call failed\n");
     return 0;
   }
   while (!Passed(deadline)) {
     qclock::SleepEx(1, true);
     if (m_TxDone) return 1;
     if (m_IoErrors != 0) {
-      TRACE('W', "IO error\n");
+      TRACE_FAILURE('W', "IO error\n");
       return 0;
     }
   }
-  TRACE('W', "Timeout in Sendbuffer\n");
+  TRACE_FAILURE('W', "Timeout in Sendbuffer\n");
   return 0;
 }
 
@@ -417,17 +418,17 @@ void UsbInterface::TXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
   auto* self = static_cast<UsbInterface*>(overlapped->context);
   bool failed = false;
   if (!self->m_ReadHandle) {
-    TRACE('W', "Invalid handle\n");
+    TRACE_FAILURE('W', "Invalid handle\n");
     ++self->m_IoErrors;
     failed = true;
   }
   if (error != 0) {
-    TRACE('W', "Error in TXDone: %u\n", error);
+    TRACE_FAILURE('W', "Error in TXDone: %u\n", error);
     ++self->m_IoErrors;
     failed = true;
   }
   if (bytes != kPacketRecordSize) {
-    TRACE('W', "TXDONE BytesTransfered was %i\n", static_cast<int>(bytes));
+    TRACE_FAILURE('W', "TXDONE BytesTransfered was %i\n", static_cast<int>(bytes));
     ++self->m_IoErrors;
     failed = true;
   }
@@ -436,7 +437,7 @@ void UsbInterface::TXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
     TRACE('T', "TX Buffer empty - done\n");
     self->m_TxDone = true;
   } else if (!self->StartNextWrite()) {
-    TRACE('W', "WriteFileEx fail \n");
+    TRACE_FAILURE('W', "WriteFileEx fail \n");
     ++self->m_IoErrors;
   }
 }
@@ -445,30 +446,30 @@ void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
   auto* self = static_cast<UsbInterface*>(overlapped->context);
   if (error != 0) {
     if (!self->m_ReadHandle) return;  // closing: the cancelled read ends here
-    TRACE('W', "Error in RXDone: %u\n", error);
+    TRACE_FAILURE('W', "Error in RXDone: %u\n", error);
     if (error != 317) ++self->m_IoErrors;
     return;
   }
   if (self->m_ReadInProgress) {
-    TRACE('W', "RXDone inservice\n");
+    TRACE_FAILURE('W', "RXDone inservice\n");
     return;
   }
   self->m_ReadInProgress = true;
   if (!self->m_ReadHandle) {
-    TRACE('W', "Invalid handle\n");
+    TRACE_FAILURE('W', "Invalid handle\n");
     ++self->m_IoErrors;
     self->m_ReadInProgress = false;
     return;
   }
   if (bytes % kPacketRecordSize != 0) {
-    TRACE('W', "RXDONE BytesTransfered was %u expected %u\n", bytes,
-          static_cast<unsigned>(kPacketRecordSize));
+    TRACE_FAILURE('W', "RXDONE BytesTransfered was %u expected %u\n", bytes,
+                  static_cast<unsigned>(kPacketRecordSize));
     ++self->m_IoErrors;
     self->m_ReadInProgress = false;
     return;
   }
   if (!self->LockBuffer()) {
-    TRACE('W', "Buffer mutex timeout\n");
+    TRACE_FAILURE('W', "Buffer mutex timeout\n");
     ++self->m_IoErrors;
     self->m_ReadInProgress = false;
     return;
@@ -489,7 +490,7 @@ void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
   uint32_t read_error = 0;
   if (!self->m_ReadHandle->ReadEx(self->m_RxBuffer, kRxReadBytes, &self->m_ReadOverlapped, RXDone,
                                   &read_error)) {
-    TRACE('W', "RxDone error\n");
+    TRACE_FAILURE('W', "RxDone error\n");
     ++self->m_IoErrors;
   }
   self->m_ReadInProgress = false;
@@ -497,6 +498,7 @@ void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
 
 int UsbInterface::Receive(PacketRecord* packets, int count, int global_timeout,
                           int packet_timeout) {
+  LinkCall call;
   if (m_Bulk) return ReceiveBulk(packets, count, global_timeout, packet_timeout);
   return ReceiveInterrupt(packets, count, global_timeout, packet_timeout);
 }
@@ -515,11 +517,11 @@ int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_
   int received = 0;
   while (!Passed(deadline)) {
     if (m_IoErrors != 0) {
-      TRACE('W', "IO err\n");
+      TRACE_FAILURE('W', "IO err\n");
       return 0;
     }
     if (!LockBuffer()) {
-      TRACE('W', "Buffer lock err\n");
+      TRACE_FAILURE('W', "Buffer lock err\n");
       return 0;
     }
     const uint32_t copy_start = qclock::GetTickCount();
@@ -546,7 +548,7 @@ int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_
     qclock::SleepEx(10, true);
   }
   TRACE('T', "Timeout got %u of %u packets\n", received, count);
-  TRACE('W', "Timeout got %u of %u packets\n", received, count);
+  TRACE_FAILURE('W', "Timeout got %u of %u packets\n", received, count);
   qclock::SleepEx(1, true);
   if (!m_RxQueue.empty()) {
     TRACE('T', "Another packet has arrived\n");
@@ -560,6 +562,7 @@ int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_
 }
 
 int UsbInterface::FlushReceive() {
+  LinkCall call;
   if (m_Bulk) return FlushReceivePipe();
   return FlushReceiveQueue();
 }
@@ -602,37 +605,37 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
   const PacketRecord out[2] = {MakeHostHeader(LoginName(), m_TransmissionNumber),
                                MakeCommand(command)};
   if (!SendBuffer(out, 2, -1, -1)) {
-    TRACE('W', "Error sending command %s\n", command);
+    TRACE_FAILURE('W', "Error sending command %s\n", command);
     return 0;
   }
 
   PacketRecord first;
   if (!Receive(&first, 1, timeout, -1)) {
-    TRACE('W', "Error getting reply \n");
+    TRACE_FAILURE('W', "Error getting reply \n");
     return 0;
   }
   switch (PacketTypeOf(first)) {
     case PACKET_STATUS:
       if (StatusCode(first) != 0) {
-        TRACE('W', "Command response was (%i) \"%s\" \n", StatusCode(first),
-              StatusText(first).c_str());
+        TRACE_FAILURE('W', "Command response was (%i) \"%s\" \n", StatusCode(first),
+                      StatusText(first).c_str());
       }
       return StatusCode(first) == 0 ? 1 : 0;
     case PACKET_DATA:
-      TRACE('W', "Unexpected DATA packet #%i\n", DataSequence(first));
+      TRACE_FAILURE('W', "Unexpected DATA packet #%i\n", DataSequence(first));
       FlushReceive();
       return 0;
     case PACKET_HEADER:
       break;
     default:
-      TRACE('W', "Unexpected packet type : %s\n", PacketTypeName(first).c_str());
+      TRACE_FAILURE('W', "Unexpected packet type : %s\n", PacketTypeName(first).c_str());
       return 0;
   }
 
   if (HeaderTransmission(first) != m_TransmissionNumber) {
-    TRACE('W', "Wrong transmission number was %lX should have been %lX\n",
-          static_cast<unsigned long>(HeaderTransmission(first)),
-          static_cast<unsigned long>(m_TransmissionNumber));
+    TRACE_FAILURE('W', "Wrong transmission number was %lX should have been %lX\n",
+                  static_cast<unsigned long>(HeaderTransmission(first)),
+                  static_cast<unsigned long>(m_TransmissionNumber));
     return 0;
   }
   // The count and the length come from the device: work in 64 bits so that no value wraps a
@@ -643,12 +646,13 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
   TRACE('T', "Expecting %i packets %i bytes\n", static_cast<int>(static_cast<uint32_t>(n + 1)),
         static_cast<int>(length));
   if (static_cast<uint64_t>(reply_size) < needed) {
-    TRACE('W', "Call buffer too small %u %u\n", reply_size,
-          static_cast<unsigned>(std::min<uint64_t>(needed, UINT32_MAX)));
+    TRACE_FAILURE('W', "Call buffer too small %u %u\n", reply_size,
+                  static_cast<unsigned>(std::min<uint64_t>(needed, UINT32_MAX)));
     return 0;
   }
   if (n != DataPacketsFor(length)) {
-    TRACE('W', "Size was %u packets %u\n", static_cast<unsigned>(length), static_cast<unsigned>(n));
+    TRACE_FAILURE('W', "Size was %u packets %u\n", static_cast<unsigned>(length),
+                  static_cast<unsigned>(n));
     return 0;
   }
   PacketRecord* packets = nullptr;
@@ -656,7 +660,7 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
     packets = new (std::nothrow) PacketRecord[n + 1];
   }
   if (packets == nullptr) {
-    TRACE('W', "Error allocating temp storage\n");
+    TRACE_FAILURE('W', "Error allocating temp storage\n");
     return 0;
   }
   std::unique_ptr<PacketRecord[]> owner(packets);
@@ -672,7 +676,7 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
       fault = true;
     }
     if (PacketTypeOf(packets[i]) != PACKET_DATA) {
-      TRACE('W', "Expected a DATA packet got a %s\n", PacketTypeName(packets[i]).c_str());
+      TRACE_FAILURE('W', "Expected a DATA packet got a %s\n", PacketTypeName(packets[i]).c_str());
       fault = true;
     }
     if (fault) {
@@ -701,8 +705,9 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
 
 int UsbInterface::SendCommand(const char* command, int timeout, char* reply, uint32_t reply_size,
                               uint32_t* reply_length) {
+  LinkCall call;
   if (!HardwareLock()) {
-    TRACE('W', "Hardware TO\n");
+    TRACE_FAILURE('W', "Hardware TO\n");
     ReleaseHardwareLock();
     return 0;
   }
@@ -712,14 +717,15 @@ int UsbInterface::SendCommand(const char* command, int timeout, char* reply, uin
 }
 
 int UsbInterface::CheckAlive() {
+  LinkCall call;
   if (!HardwareLock()) {
-    TRACE('W', "Hardware TO\n");
+    TRACE_FAILURE('W', "Hardware TO\n");
     ReleaseHardwareLock();
     return 0;
   }
   const PacketRecord alive = MakeAlive(LoginName());
   if (!SendBuffer(&alive, 1, -1, -1)) {
-    TRACE('W', "Error sending command\n");
+    TRACE_FAILURE('W', "Error sending command\n");
     ReleaseHardwareLock();
     return 0;
   }

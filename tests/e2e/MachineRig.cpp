@@ -46,7 +46,6 @@ MachineRig::MachineRig()
   TraceResetForTests();
   TraceSetStandardOutput(nullptr);
   qplatform::Reactor::Instance().Install();
-  ResetMachineConnectionForTests();
   ConnectionList().clear();
   qsim::MachineOptions options;
   options.card_ms = 5;
@@ -97,7 +96,6 @@ void MachineRig::ReplugWhenDue() {
 
 MachineRig::~MachineRig() {
   dialog_.reset();
-  ResetMachineConnectionForTests();
   ConnectionList().clear();
 }
 

@@ -45,7 +45,6 @@ class EmulatorSlot : public ::testing::Test {
     TraceResetForTests();
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
-    ResetMachineConnectionForTests();
     ConnectionList().clear();
     emulator_ = std::make_unique<qplatform::EmulatorLink>(root_);
     backends_ = std::make_unique<qplatform::ScopedBackends>(
@@ -60,7 +59,6 @@ class EmulatorSlot : public ::testing::Test {
     dialog_.reset();
     stop_ = true;
     thread_.join();
-    ResetMachineConnectionForTests();
     ConnectionList().clear();
     backends_.reset();
     emulator_.reset();

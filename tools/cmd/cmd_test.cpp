@@ -16,8 +16,10 @@
 
 namespace {
 
-std::string RunTool(const std::string& arguments, int* status) {
-  const std::string command = std::string(QUADRELLE_CMD) + " " + arguments + " 2>/dev/null";
+// Runs the tool; its standard error goes to `errors` (a file path), else nowhere.
+std::string RunTool(const std::string& arguments, int* status, const std::string& errors = "") {
+  const std::string command = std::string(QUADRELLE_CMD) + " " + arguments + " 2>" +
+                              (errors.empty() ? "/dev/null" : errors);
   FILE* pipe = ::popen(command.c_str(), "r");
   std::string out;
   char buffer[256];
@@ -54,6 +56,12 @@ void ServeMachine(const std::string& path) {
       reply = MakeReply(transmission, "00 V1.2", 7);
     } else if (command == "STAT") {
       reply = MakeReply(transmission, "01 busy", 7);
+    } else if (command == "BUTSTAT") {
+      reply = MakeReply(transmission, "40 YES", 6);
+    } else if (command == "FEEDFEEDER") {
+      reply = MakeReply(transmission, "03 feeder empty", 15);
+    } else if (command == "EXERCISE") {
+      reply = MakeReply(transmission, "77 odd", 6);
     } else {
       reply = {MakeStatus(3, "Unknown command")};
     }
@@ -80,6 +88,28 @@ TEST_F(CmdTool, PrintsOneLinePerCommand) {
   machine.join();
   EXPECT_EQ(out, "00 V1.2\n01 busy\nno reply: Command response was (3) \"Unknown command\"\n");
   EXPECT_EQ(status, 1);
+}
+
+// Standard output keeps the machine's reply; standard error names the machine's error codes.
+TEST_F(CmdTool, MachineErrorsAreNamedOnStandardError) {
+  std::thread machine(ServeMachine, dir_ + "/tppipe00");
+  int status = -1;
+  const std::string errors = dir_ + "/errors";
+  const std::string out =
+      RunTool("-emulator --wait 10 STAT BUTSTAT FEEDFEEDER EXERCISE", &status, errors);
+  machine.join();
+  EXPECT_EQ(out, "01 busy\n40 YES\n03 feeder empty\n77 odd\n");
+  EXPECT_EQ(status, 0);
+  std::string said;
+  if (FILE* file = std::fopen(errors.c_str(), "r")) {
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, file) != nullptr) said += buffer;
+    std::fclose(file);
+  }
+  ::unlink(errors.c_str());
+  EXPECT_EQ(said,
+            "quadrelle-cmd: FEEDFEEDER: status 3 (error feeding card)\n"
+            "quadrelle-cmd: EXERCISE: status 77 (unknown code)\n");
 }
 
 TEST_F(CmdTool, NoMachineIsExitStatusTwo) {

@@ -4,23 +4,24 @@
 // with the program's 1,000 ms first-reply time-out, and prints one line per command: the raw
 // reply text, or "no reply: " and the failure. With "-emulator" the emulator slots are served
 // too. --wait keeps searching (every 200 ms, as the program polls) for up to SECONDS.
-// --trace shows the trace lines on standard error. Exit status: 0 when every exchange
-// succeeded, 1 when one failed, 2 when no machine was found or the command line is wrong.
+// --trace shows the trace lines on standard error. A reply whose status code is a machine
+// error is named on standard error too. Exit status: 0 when every exchange succeeded, 1 when one
+// failed, 2 when no machine was found or the command line is wrong.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "MachineConnection.h"
+#include "MachineStatus.h"
 #include "USBinterface.h"
-#include "clock.h"
 #include "log.h"
 #include "version.h"
 
 namespace {
 
 constexpr int kFirstReplyTimeout = 1000;
-constexpr uint32_t kSearchInterval = 200;
 
 constexpr const char* kUsage =
     "usage: quadrelle-cmd [-emulator] [--wait SECONDS] [--trace] COMMAND...\n"
@@ -52,26 +53,48 @@ bool Informational(int argc, char** argv) {
   return false;
 }
 
-// The failure an exchange traced last, without its line end.
-std::string Failure(const TraceCapture& capture) {
-  std::string reason = "exchange failed";
-  for (const TraceLine& line : capture.lines) {
-    if (line.level == 'W' || line.level == 'C') reason = line.text;
+// A reply that carries one of the machine's error codes is named on standard error; standard
+// output keeps the reply as the machine sent it.
+void TellMachineError(const char* command, const std::string& reply) {
+  machine_status::ParsedReply parsed;
+  if (!machine_status::ParseReply(reply.c_str(), parsed)) return;
+  switch (parsed.code) {
+    case machine_status::kOk:
+    case machine_status::kBusy:
+    case machine_status::kYes:
+    case machine_status::kNo:
+      return;
+    default:
+      break;
   }
-  while (!reason.empty() &&
-         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
-    reason.pop_back();
-  }
-  return reason;
+  const char* words = machine_status::StatusText(parsed.code);
+  std::fprintf(stderr, "quadrelle-cmd: %s: status %d (%s)\n", command, parsed.code,
+               words != nullptr ? words : "unknown code");
 }
 
-UsbInterface* Search(uint32_t wait_ms) {
-  const uint32_t start = qclock::GetTickCount();
-  for (;;) {
-    if (UsbInterface* device = FindDevice(0)) return device;
-    if (qclock::GetTickCount() - start >= wait_ms) return nullptr;
-    qclock::Sleep(kSearchInterval);
+// Sends each command and prints one line for it. 0 when every exchange succeeded, else 1.
+int RunCommands(UsbInterface& device, const MachineConnection& connection,
+                const std::vector<const char*>& commands) {
+  int status = 0;
+  std::vector<char> reply(65536);
+  for (const char* command : commands) {
+    uint32_t length = 0;
+    if (device.SendCommand(command, kFirstReplyTimeout, reply.data(),
+                           static_cast<uint32_t>(reply.size()), &length)) {
+      std::string text(reply.data(), length);
+      TellMachineError(command, text);
+      // One line per command, whatever the machine put in its text.
+      for (char& c : text) {
+        if (c == '\n' || c == '\r' || c == '\0') c = ' ';
+      }
+      std::printf("%s\n", text.c_str());
+    } else {
+      std::printf("no reply: %s\n", connection.LastFailure().c_str());
+      status = 1;
+    }
+    std::fflush(stdout);
   }
+  return status;
 }
 
 }  // namespace
@@ -100,37 +123,24 @@ int main(int argc, char** argv) {
   }
   if (commands.empty()) return Usage();
 
-  CreateConnectionMutex();
   if (emulator) EnableEmulatorLink(true);
-  UsbInterface* device = Search(wait_ms);
-  if (device == nullptr) {
-    std::fprintf(stderr, "quadrelle-cmd: no machine found\n");
-    EnableEmulatorLink(false);
-    return 2;
-  }
-  device->ClientInit();
-
   int status = 0;
-  std::vector<char> reply(65536);
-  for (const char* command : commands) {
-    TraceCapture capture;
-    uint32_t length = 0;
-    if (device->SendCommand(command, kFirstReplyTimeout, reply.data(),
-                            static_cast<uint32_t>(reply.size()), &length)) {
-      std::string text(reply.data(), length);
-      // One line per command, whatever the machine put in its text.
-      for (char& c : text) {
-        if (c == '\n' || c == '\r' || c == '\0') c = ' ';
+  {
+    MachineConnection connection;  // closes the machine when it goes
+    UsbInterface* device = connection.WaitForMachine(wait_ms);
+    if (device == nullptr) {
+      const std::string why = connection.LastFailure();
+      if (why == MachineConnection::kNoMachineFound) {
+        std::fprintf(stderr, "quadrelle-cmd: no machine found\n");
+      } else {
+        std::fprintf(stderr, "quadrelle-cmd: no machine found (%s)\n", why.c_str());
       }
-      std::printf("%s\n", text.c_str());
+      status = 2;
     } else {
-      std::printf("no reply: %s\n", Failure(capture).c_str());
-      status = 1;
+      status = RunCommands(*device, connection, commands);
     }
-    std::fflush(stdout);
   }
-  delete device;
   EnableEmulatorLink(false);
-  if (std::ferror(stdout)) return 1;
+  if (status != 2 && std::ferror(stdout)) return 1;
   return status;
 }

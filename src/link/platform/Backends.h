@@ -17,20 +17,30 @@ struct Backends {
   EmulatorLink* emulator = nullptr;  // nullptr: the emulator link is switched off
 };
 
-// The installed backends (the real HID and bulk backends unless a test installed others).
+// The installed backends (the real HID and bulk backends unless a test installed others). The
+// first call makes the real ones; their libraries start only when first listed or opened.
+// Never blocks. The set stays owned here (real ones) or by whoever installed it.
 Backends& CurrentBackends();
-// Installs other backends (tests); returns the previous set. The caller keeps ownership.
+// Installs other backends (tests); returns the previous set. The caller keeps ownership and
+// must keep them alive while installed. Never blocks.
 Backends SetBackends(const Backends& backends);
 
-// Switches the emulator link on (creating its slots in EmulatorLink::DefaultDirectory()) or off.
+// Switches the emulator link on or off. On: an EmulatorLink in
+// EmulatorLink::DefaultDirectory(), whose slots listen from the next search on. Off: its slots
+// are closed and their socket files removed. Never blocks.
 void EnableEmulator(bool on);
 
+// The HID backend over hidapi (hidraw); see DeviceHandle.h for what it provides and how long
+// its calls may take. hid_init runs at the first listing or open; the caller owns the backend.
 std::unique_ptr<DeviceBackend> MakeHidapiBackend();
 // The bulk machine's device path: \\?\usb#vid_VVVV&pid_PPPP#INSTANCE#{101f9e3f-...}, its
 // INSTANCE being the serial number when that is 1 to 8 hexadecimal digits, else the bus number
-// and the last (up to three) port numbers, two hexadecimal digits each.
+// and the last (up to three) port numbers, two hexadecimal digits each. Pure functions.
 std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth);
 std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance);
+// The bulk backend over libusb-1.0; see DeviceHandle.h for what it provides and how long its
+// calls may take. libusb_init runs at the first listing or open; the caller owns the backend,
+// which releases every machine still claimed when it is destroyed.
 std::unique_ptr<DeviceBackend> MakeLibusbBackend();
 
 // Installs a backend set for the lifetime of a scope (tests).

@@ -5,6 +5,9 @@
 //
 // The sockets live in $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else /tmp. A directory
 // we create is 0700 and the sockets are 0600, so no other user can pose as a machine.
+//
+// Nothing here waits for a client: every socket is non-blocking, and the device search asks
+// each slot in turn. `slot` is 0 to kSlots - 1 in every call.
 #pragma once
 
 #include <memory>
@@ -18,33 +21,49 @@ class EmulatorLink {
  public:
   static constexpr int kSlots = 10;
 
-  // `directory` empty: DefaultDirectory().
+  // `directory` empty: DefaultDirectory(). Creates nothing yet: slots listen on first use.
   explicit EmulatorLink(std::string directory = "");
+  // Closes every slot and removes the socket files it created. Handles handed out stay valid
+  // (they keep their connection) until their owner closes them.
   ~EmulatorLink();
   EmulatorLink(const EmulatorLink&) = delete;
   EmulatorLink& operator=(const EmulatorLink&) = delete;
 
+  // $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else "/tmp".
   static std::string DefaultDirectory();
   const std::string& Directory() const { return directory_; }
+  // The socket file of a slot: the directory and "tppipe00" to "tppipe09".
   std::string SlotPath(int slot) const;
 
-  enum class ListenResult { kListening, kOpenFailed, kListenFailed };
+  enum class ListenResult {
+    kListening,     // the slot listens (now or already)
+    kOpenFailed,    // no socket: the directory, the name, a live socket or another file there
+    kListenFailed,  // the socket was made but cannot listen; its file is removed again
+  };
+  // True while the slot has a listening socket.
   bool Listening(int slot) const;
   // True once Listen was tried for the slot since it last listened (a failed slot is not tried
-  // on every search).
+  // on every search; Relisten of a slot without a socket clears it).
   bool Attempted(int slot) const;
-  // Creates the slot's listening socket (and the directory when it is missing). On failure
-  // *error holds the system's error number.
+  // Creates the slot's listening socket (and the directory, 0700, when it is missing). A socket
+  // file that nobody answers on (left by a program that ended) is taken over; a live socket or
+  // any other file is left alone (kOpenFailed, *error = EADDRINUSE). Does not wait on anything
+  // but one probe connect to such a file. *error: 0, or the system's error number.
   ListenResult Listen(int slot, int* error);
 
+  // True while the slot's client is handed out (TakeClient) and not yet dropped (Relisten).
   bool InUse(int slot) const;
-  // A slot not in use: true once a client has connected (the connection is kept for
-  // TakeClient). A slot in use: true while its client is still there. A failed accept other
-  // than "nobody waiting" leaves its error number in *accept_error (else 0).
+  // Looks at a slot without waiting.
+  // Returns: a slot not in use: true once a client has connected (the connection is kept for
+  // TakeClient); false while nobody has. A slot in use: true while its client is still there,
+  // false once it hung up. *accept_error: 0, or the error number of a failed accept other than
+  // "nobody waiting".
   bool Peek(int slot, int* accept_error);
-  // Hands the slot's connected client out as a device handle and marks the slot in use.
+  // Hands the slot's connected client out as a device handle, which the caller owns, and marks
+  // the slot in use. nullptr when the slot has no connected client. Never blocks.
   std::unique_ptr<DeviceHandle> TakeClient(int slot);
-  // Drops the slot's client (in use or not) so that the slot waits for a new one.
+  // Drops the slot's client (in use or not) so that the slot waits for a new one; a handle
+  // still out keeps its connection until it is closed. Never blocks.
   void Relisten(int slot);
 
  private:

@@ -21,12 +21,14 @@ class Reactor : public qclock::AlertableWaiter {
   // The one reactor; installs itself as the alertable waiter.
   static Reactor& Instance();
 
+  // DeviceHandle::ReadEx and WriteEx land here; same results (DeviceHandle.h). They try the
+  // device once (TryRead / TryWrite), so they block only as long as that may.
   bool StartRead(DeviceHandle* handle, uint8_t* buffer, uint32_t size, Overlapped* overlapped,
                  CompletionRoutine routine, uint32_t* error);
   bool StartWrite(DeviceHandle* handle, const uint8_t* buffer, uint32_t size,
                   Overlapped* overlapped, CompletionRoutine routine, uint32_t* error);
   // Completes the handle's pending transfers with kErrorOperationAborted; their routines run at
-  // the next alertable sleep. Returns how many were cancelled.
+  // the next alertable sleep. Returns how many were cancelled. Never blocks.
   int Cancel(DeviceHandle* handle);
   // True while a transfer of that direction is pending or finished with its routine not yet
   // run: a handle has at most one of each.
@@ -35,7 +37,8 @@ class Reactor : public qclock::AlertableWaiter {
   void Discard(const Overlapped* overlapped);
 
   // Waits up to `ms` on the pending transfers' devices; runs the completion routines that are
-  // due and returns qclock::kWaitIoCompletion once any ran, else 0 when the time is up.
+  // due and returns qclock::kWaitIoCompletion once any ran, else 0 when the time is up. Blocks
+  // up to `ms` (plus what the routines themselves take).
   uint32_t WaitAlertable(uint32_t ms) override;
 
   // Installs this reactor as the alertable waiter again (after a test replaced it).

@@ -3,7 +3,10 @@
 #include <QCoreApplication>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "FooButton.h"
 #include "MessageBox.h"
@@ -29,13 +32,9 @@ class MainDlgTest : public ::testing::Test {
     TraceResetForTests();
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
-    ResetMachineConnectionForTests();
     ConnectionList().clear();
   }
-  ~MainDlgTest() override {
-    ResetMachineConnectionForTests();
-    ConnectionList().clear();
-  }
+  ~MainDlgTest() override { ConnectionList().clear(); }
 
   // A machine whose firmware answers every command with `reply`.
   std::shared_ptr<FakeDevice> Plug(std::string reply) {
@@ -108,6 +107,67 @@ TEST_F(MainDlgTest, AMachineArrivingAndLeavingSwitchesTheMachineButtons) {
   EXPECT_TRUE(MachineButtonsDisabled());
   EXPECT_EQ(VisiblePage(), 2);
   EXPECT_EQ(dialog_.MachineLink(), nullptr);
+}
+
+// The poll's own lines (maindlg.cpp) stand where they always stood among the lines the link
+// writes during the search, the alive check and the drop.
+TEST_F(MainDlgTest, ThePollsLinesKeepTheirPlaceAmongTheLinksLines) {
+  struct Line {
+    char level;
+    const char* file;
+    const char* text;
+  };
+  struct Step {
+    const char* what;
+    std::function<void()> before;
+    std::vector<Line> lines;  // in this order, other lines may come between them
+  };
+  std::shared_ptr<FakeDevice> machine;
+  const Step steps[] = {
+      {"no machine",
+       [] {},
+       {{'T', "maindlg.cpp", "No terminal\n"},
+        {'T', "USBinterfac", "TestConnect\n"},
+        {'T', "USBinterfac", "Fail 0\n"},
+        {'D', "maindlg.cpp", "Displaying 2\n"},
+        {'T', "maindlg.cpp", "Kick idle\n"}}},
+      {"machine found",
+       [&] { machine = Plug("00 OK"); },
+       {{'T', "maindlg.cpp", "No terminal\n"},
+        {'I', "USBinterfac", "HID opened\n"},
+        {'T', "USBinterfac", "Found device in list\n"},
+        {'D', "maindlg.cpp", "Device found\n"},
+        {'I', "USBinterfac", "ClientInit\n"},
+        {'T', "maindlg.cpp", "Kick idle\n"}}},
+      {"machine alive",
+       [] {},
+       {{'T', "USBinterfac", "TX Buffer empty - done\n"},
+        {'T', "maindlg.cpp", "Device OK\n"},
+        {'T', "maindlg.cpp", "Kick idle\n"}}},
+      {"machine gone",
+       [&] { machine->Unplug(); },
+       {{'W', "USBinterfac", "Error sending command\n"},
+        {'D', "maindlg.cpp", "Device gone\n"},
+        {'T', "USBinterfac", "UsbInterface::CloseDevice \n"},
+        {'T', "USBinterfac", "UsbInterface::~destructor \n"},
+        {'D', "maindlg.cpp", "Displaying 2\n"},
+        {'T', "maindlg.cpp", "Kick idle\n"}}},
+  };
+  dialog_.show();
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    step.before();
+    trace_.lines.clear();
+    Poll();
+    size_t next = 0;
+    for (const TraceLine& line : trace_.lines) {
+      if (next == step.lines.size()) break;
+      const Line& want = step.lines[next];
+      if (line.level == want.level && line.file == want.file && line.text == want.text) ++next;
+    }
+    EXPECT_EQ(next, step.lines.size())
+        << "missing or out of order: " << step.lines[std::min(next, step.lines.size() - 1)].text;
+  }
 }
 
 TEST_F(MainDlgTest, ThePollKeepsItsPace) {

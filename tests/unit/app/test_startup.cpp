@@ -20,7 +20,6 @@ class StartupTest : public ::testing::Test {
   StartupTest() {
     TraceResetForTests();
     TraceSetStandardOutput(nullptr);
-    ResetMachineConnectionForTests();
   }
   ~StartupTest() override {
     fallback_.stop();
