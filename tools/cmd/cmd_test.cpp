@@ -120,4 +120,25 @@ TEST_F(CmdTool, NoMachineIsExitStatusTwo) {
   EXPECT_EQ(status, 2);
 }
 
+// Help and version answer at once on standard output, without looking for a machine; an unknown
+// option is a wrong call.
+TEST_F(CmdTool, HelpVersionAndWrongCalls) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* out_start;
+  } cases[] = {
+      {"--help", 0, "usage: quadrelle-cmd"},
+      {"--version", 0, "quadrelle-cmd 1.17"},
+      {"--bogus STAT", 2, ""},
+      {"--wait", 2, ""},
+  };
+  for (const auto& c : cases) {
+    int status = -1;
+    const std::string out = RunTool(c.arguments, &status);
+    EXPECT_EQ(status, c.status) << c.arguments;
+    EXPECT_EQ(out.rfind(c.out_start, 0), 0u) << c.arguments << ": " << out;
+  }
+}
+
 }  // namespace
