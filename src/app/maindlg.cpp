@@ -12,6 +12,7 @@
 
 #include "FooButton.h"
 #include "MachineStatus.h"
+#include "MessageBox.h"
 #include "PageFactory.h"
 #include "Page_Start.h"
 #include "USBinterface.h"
@@ -196,7 +197,16 @@ void CMainDlg::OnTimer() {
 }
 
 void CMainDlg::OnKickIdle() {
-  if (m_Connection.Poll(this) == MachineConnection::Step::kNotDue) {
+  // The idle timer keeps firing inside a message box's loop and inside a page shown by the poll
+  // itself: the poll waits until the box is answered and never runs within itself, so it cannot
+  // drop the machine or switch pages under an open box.
+  if (m_Polling || OpenMessageBoxes() > 0) {
+    return;
+  }
+  m_Polling = true;
+  const MachineConnection::Step step = m_Connection.Poll(this);
+  m_Polling = false;
+  if (step == MachineConnection::Step::kNotDue) {
     return;
   }
   TRACE('T', "Kick idle\n");
@@ -299,6 +309,9 @@ void CMainDlg::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+      PressFocusedButton();  // a focused menu button; never the end of the dialog
+      event->accept();
+      return;
     case Qt::Key_Escape:
       event->accept();  // swallowed: the dialog ends only by its close box
       return;

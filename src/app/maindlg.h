@@ -68,6 +68,7 @@ class CMainDlg : public CStatusDialog, public MachineHost, private MachineConnec
   CInstanceChecker m_InstanceChecker;
   // Shared by the poll and the command call. Destroying the dialog closes the held machine.
   MachineConnection m_Connection;
+  bool m_Polling = false;
   std::map<int, GenericChildDialog*> m_Pages;
   FooButton* m_MenuButtons[6] = {};
   QButtonGroup m_MenuGroup;

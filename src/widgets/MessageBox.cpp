@@ -56,10 +56,22 @@ BoxAnswer ClosedAnswer(BoxButtons buttons) {
   return BoxAnswer::Cancel;
 }
 
+int g_open_boxes = 0;
+
+// Counts a box as open for as long as it is being answered, by the operator or a test.
+class OpenBox {
+ public:
+  OpenBox() { ++g_open_boxes; }
+  ~OpenBox() { --g_open_boxes; }
+  OpenBox(const OpenBox&) = delete;
+  OpenBox& operator=(const OpenBox&) = delete;
+};
+
 BoxAnswer Show(MessageBoxRequest request) {
   if (request.caption.empty()) {
     request.caption = kSettingsApplication;
   }
+  const OpenBox open;
   if (g_responder) {
     return g_responder(request);
   }
@@ -97,6 +109,10 @@ BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption, Bo
 BoxAnswer ShowUnownedMessageBox(const std::string& text, const std::string& caption,
                                 BoxButtons buttons, BoxIcon icon) {
   return Show(MessageBoxRequest{text, caption, buttons, icon, false});
+}
+
+int OpenMessageBoxes() {
+  return g_open_boxes;
 }
 
 void SetMessageBoxMainWindow(QWidget* window) {

@@ -32,6 +32,11 @@ BoxAnswer ShowMessageBox(const std::string& text, const std::string& caption = s
 BoxAnswer ShowUnownedMessageBox(const std::string& text, const std::string& caption,
                                 BoxButtons buttons = BoxButtons::Ok, BoxIcon icon = BoxIcon::None);
 
+// How many message boxes are open (being answered) right now. Timers keep firing inside a box's
+// loop: the machine poll and the job pages' ticks wait while this is above 0, so no start is
+// acted on and no page switched under an open box.
+int OpenMessageBoxes();
+
 // The window that owns message boxes while no window of the program is active.
 void SetMessageBoxMainWindow(QWidget* window);
 

@@ -1,5 +1,6 @@
 #include "StatusDialog.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCursor>
 #include <QKeyEvent>
@@ -209,9 +210,22 @@ void CStatusDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
 }
 
+bool CStatusDialog::PressFocusedButton() {
+  auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+  if (button == nullptr || !button->isEnabled() || !isAncestorOf(button)) {
+    return false;
+  }
+  button->click();
+  return true;
+}
+
 void CStatusDialog::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_F1) {
     OnHelp();
+    event->accept();
+    return;
+  }
+  if ((event->key() == Qt::Key_Enter || event->key() == Qt::Key_Return) && PressFocusedButton()) {
     event->accept();
     return;
   }

@@ -69,6 +69,9 @@ class CStatusDialog : public QDialog {
 
   void showEvent(QShowEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // Enter presses the focused button of this dialog, as an operator at the machine expects of
+  // Start or Continue; true when there was one. Enter never ends a dialog.
+  bool PressFocusedButton();
   void resizeEvent(QResizeEvent* event) override;
 
   // 1: the initialisation gives this dialog a status bar. Page constructors set it to 0.

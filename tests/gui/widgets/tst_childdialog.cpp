@@ -1,7 +1,9 @@
+#include <QPushButton>
 #include <QTest>
 #include <memory>
 
 #include "DialogUnits.h"
+#include "FooButton.h"
 #include "GenericChildDialog.h"
 #include "GuiSupport.h"
 #include "Settings.h"
@@ -117,6 +119,32 @@ class ChildDialogTest : public QObject {
     QCOMPARE(FindControl(host_.get(), 1047), button);
     QCOMPARE(FindControl(host_.get(), 1050), placeholder_);
     QCOMPARE(FindControl(&other, 1047), inner);
+  }
+
+  // Enter presses the focused button of a page (a kit button or a plain one), and the page
+  // does not close on it.
+  void enterPressesTheFocusedButton() {
+    SizedPage page("Split", 1076, QSize(200, 120));
+    page.Create(host_.get(), 1050);
+    auto* start = new FooButton(QStringLiteral("Start Split"), &page);
+    auto* plain = new QPushButton(QStringLiteral("Turn roller"), &page);
+    plain->move(0, 40);
+    int starts = 0;
+    int turns = 0;
+    QObject::connect(start, &QPushButton::clicked, [&] { ++starts; });
+    QObject::connect(plain, &QPushButton::clicked, [&] { ++turns; });
+    QVERIFY(ShowActive(host_.get()));
+    page.show();
+    for (QAbstractButton* button :
+         {static_cast<QAbstractButton*>(start), static_cast<QAbstractButton*>(plain)}) {
+      button->setFocus();
+      QTRY_VERIFY(button->hasFocus());
+      QTest::keyClick(button, Qt::Key_Return);
+      QTest::keyClick(button, Qt::Key_Enter);
+    }
+    QCOMPARE(starts, 2);
+    QCOMPARE(turns, 2);
+    QVERIFY(page.isVisible());
   }
 
  private:

@@ -109,6 +109,30 @@ TEST_F(MainDlgTest, AMachineArrivingAndLeavingSwitchesTheMachineButtons) {
   EXPECT_EQ(dialog_.MachineLink(), nullptr);
 }
 
+// A machine that goes away while a message box is open is dropped once the box is answered,
+// not under it: the page the operator answers stays where it is.
+TEST_F(MainDlgTest, ThePollWaitsWhileAMessageBoxIsOpen) {
+  dialog_.show();
+  auto machine = Plug("00 OK");
+  Poll();
+  dialog_.ShowPage(3);
+  machine->Unplug();
+  int page_inside = -1;
+  SetMessageBoxResponder([&](const MessageBoxRequest&) {
+    Poll();
+    Poll();
+    page_inside = VisiblePage();
+    return BoxAnswer::Ok;
+  });
+  ShowMessageBox("Really want to reset ?", "Warning", BoxButtons::OkCancel);
+  SetMessageBoxResponder(nullptr);
+  EXPECT_EQ(page_inside, 3);
+  EXPECT_FALSE(trace_.Contains('D', "Device gone\n"));
+  Poll();
+  EXPECT_TRUE(trace_.Contains('D', "Device gone\n"));
+  EXPECT_EQ(VisiblePage(), 2);
+}
+
 // The poll's own lines (maindlg.cpp) stand where they always stood among the lines the link
 // writes during the search, the alive check and the drop.
 TEST_F(MainDlgTest, ThePollsLinesKeepTheirPlaceAmongTheLinksLines) {
