@@ -7,7 +7,6 @@
 #include <memory>
 
 #include "DealFiles.h"
-#include "FocusEditCtrl.h"
 #include "GuiSupport.h"
 #include "MessageBox.h"
 #include "Page_CardDistribution.h"
@@ -157,27 +156,6 @@ const std::vector<Scenario>& Scenarios() {
         "D SORTING NESW\n", "D " + kPockets + "\n", "D DealCounter 1\n", "D D1,D1...\n",
         "T Deal menu Timer\n", "D sorting card 7\n", "T Deal menu Timer\n", "D DealCounter 2\n",
         "D D1,D1...\n"}},
-      {"deal menu: last deal done",
-       "Page_DealMenu.cpp",
-       true,
-       [](Rig& rig) {
-         WriteSettingInt("Parameters", "DealOrder", 1);
-         WriteSettingInt("Parameters", "SortOrder", 2);
-         Page_DealMenu& page = rig.DealMenu();
-         page.CopiesField()->setText("1");
-         WriteSettingInt("CardDistribution", "NumberOfDeal", 1);
-         page.hide();
-         page.show();
-         rig.Record();
-         page.OnStartNext();
-         page.OnTimer();
-         rig.Later(page);
-       },
-       {"T Deal menu Timer\n", "I Starting sort\n", "D Sending deal 4 to machine\n",
-        "D SORTING SWEN\n",
-        "D " + std::string(13, '1') + std::string(13, '2') + std::string(13, '4') +
-            std::string(13, '3') + "\n",
-        "D DealCounter 1\n", "T Deal menu Timer\n", "D DealCounter 1\n"}},
       {"deal menu: card read twice",
        "Page_DealMenu.cpp",
        true,
