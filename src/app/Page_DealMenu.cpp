@@ -13,12 +13,11 @@
 #include "Fileutils.h"
 #include "FocusEditCtrl.h"
 #include "FooButton.h"
+#include "MachineSetup.h"
 #include "MachineStatus.h"
 #include "MessageBox.h"
 #include "Settings.h"
-#include "clock.h"
 #include "log.h"
-#include "regexpclass.h"
 
 namespace {
 
@@ -26,31 +25,6 @@ constexpr size_t kReplySize = 280;
 const char* const kParameters = "Parameters";
 const char* const kCardDistribution = "CardDistribution";
 const char* const kDealMenu = "DealMenu";
-const char* const kCardReadTwice = "([SHRK])([KDB0-9]|10) (already read in .*)";
-
-// Shared by every deal menu of the process: a tick that opens a message box must not be
-// re-entered by the ticks that box's own loop delivers.
-int g_nesting_depth = 0;
-uint32_t g_next_poll = 0;
-int g_tray_debounce = 0;
-
-// How one sort order fills the pockets: the hand for pockets 1 to 4, and the column labels
-// from left to right (pockets 4, 3, 2, 1).
-struct SortOrderInfo {
-  const char* name;
-  int pocket_hand[5];  // index 1..4
-  const char* labels[4];
-};
-
-constexpr SortOrderInfo kSortOrders[3] = {
-    {"NESW", {-1, kWest, kSouth, kEast, kNorth}, {"N", "E", "S", "W"}},
-    {"NEWS", {-1, kSouth, kWest, kEast, kNorth}, {"N", "E", "W", "S"}},
-    {"SWEN", {-1, kNorth, kEast, kWest, kSouth}, {"S", "W", "E", "N"}},
-};
-
-const SortOrderInfo* FindSortOrder(int sort_order) {
-  return sort_order >= 0 && sort_order < 3 ? &kSortOrders[sort_order] : nullptr;
-}
 
 // The hand-line group that shows a pocket: the columns, left to right, are pockets 4, 3, 2, 1
 // and hold the groups 1, 3, 0, 2.
@@ -67,27 +41,24 @@ QString Latin1(const char* text) {
   return QString::fromLatin1(text);
 }
 
-std::string Format(const char* format, int a, int b) {
-  char text[64];
-  std::snprintf(text, sizeof text, format, a, b);
-  return text;
-}
-
 }  // namespace
 
 Page_DealMenu::Page_DealMenu(const char* name, MachineHost* host)
-    : GenericChildDialog(name), m_Host(host) {
+    : GenericChildDialog(name),
+      m_Host(host),
+      m_Send([this](const char* command, std::string& reply) {
+        char text[kReplySize] = {};
+        const int code = m_Host->SendMachineCommand(command, text, sizeof text);
+        reply = text;
+        return code;
+      }) {
   m_bStatusBar = 0;
   m_Timer.setInterval(kTickMs);
   connect(&m_Timer, &QTimer::timeout, this, &Page_DealMenu::OnTimer);
 }
 
-Page_DealMenu::~Page_DealMenu() = default;
-
 void Page_DealMenu::ResetSharedStateForTests() {
-  g_nesting_depth = 0;
-  g_next_poll = 0;
-  g_tray_debounce = 0;
+  DealRun::Shared() = JobShared{};
 }
 
 bool Page_DealMenu::OnInitDialog() {
@@ -198,30 +169,19 @@ void Page_DealMenu::ClearHandLines() {
 
 void Page_DealMenu::OnShow() {
   m_Viewer->SetDealVisible(ReadSettingInt(kParameters, "dealvisible", 0) != 0);
-
-  m_RunState = RunState::Idle;
-  m_DealCounter = 1;
-  // A start pressed before the page was last hidden (the machine went away) is not carried
-  // over: the operator presses again once the cards are in place.
-  m_StartRequest = false;
+  DealRun::Settings settings;
+  settings.card_barcode = ReadSettingInt(kParameters, "CardBarcode", 0);
+  settings.deal_order = ReadSettingInt(kParameters, "DealOrder", 0);
+  settings.sort_order = ReadSettingInt(kParameters, "SortOrder", 0);
+  settings.stop_card = ReadSettingInt(kParameters, "stopcard", 0);
+  settings.button_start = ReadSettingInt(kParameters, "buttonstart", 0);
+  settings.tray_start = ReadSettingInt(kParameters, "traystart", 0);
+  m_Run.Begin(settings);
   ClearHandLines();
   m_DealText->setText(Latin1("DEAL --"));
   m_CopyText->setText(Latin1("COPY --"));
-  m_AdjustConfirmed = false;
 
-  m_CardBarcode = ReadSettingInt(kParameters, "CardBarcode", 0);
-  m_DealOrder = ReadSettingInt(kParameters, "DealOrder", 0);
-  m_SortOrder = ReadSettingInt(kParameters, "SortOrder", 0);
-  m_StopCard = ReadSettingInt(kParameters, "stopcard", 0);
-  m_ButtonStart = ReadSettingInt(kParameters, "buttonstart", 0);
-  m_TrayStart = ReadSettingInt(kParameters, "traystart", 0);
-
-  std::string summary;
-  summary += m_CardBarcode != 0 ? "5BAR\r\n" : "7BAR\r\n";
-  summary += m_DealOrder != 0 ? "D1,D2,D3\r\n" : "D1,D1,D1\r\n";
-  if (const SortOrderInfo* order = FindSortOrder(m_SortOrder)) {
-    summary += order->name;
-    summary += "\r\n";
+  if (const SortOrder* order = FindSortOrder(settings.sort_order)) {
     for (int column = 0; column < 4; ++column) {
       m_ColumnLabels[column]->setText(Latin1(order->labels[column]));
     }
@@ -230,54 +190,46 @@ void Page_DealMenu::OnShow() {
     // reason to end the program, as a hand-edited setting would otherwise do at every show.
     TRACE('W', "Switch default\n");
   }
-  summary += m_StopCard != 0 ? "Stopcard\r\n" : "NO stopcard\r\n";
-  summary += m_ButtonStart != 0 ? "ButtonStart ON\r\n" : "ButtonStart OFF\r\n";
-  summary += m_TrayStart != 0 ? "TrayStart ON\r\n" : "TrayStart OFF\r\n";
   // The edit shows "\r\n" as one line break.
-  QString shown = Latin1(summary.c_str());
+  QString shown = Latin1(m_Run.Summary().c_str());
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   m_Summary->setPlainText(shown);
 
-  char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand("BUTTONSTART OFF", reply, sizeof reply) != machine_status::kOk) {
-    TRACE('W', "Error sending command\n");
+  if (Configure()) {
+    LoadFile();
   }
-  if (m_Host->SendMachineCommand("TRAYSTART OFF", reply, sizeof reply) != machine_status::kOk) {
-    TRACE('W', "Error sending command\n");
-  }
-  char command[64];
-  std::snprintf(command, sizeof command, "STOPCARD %s", m_StopCard != 0 ? "ON" : "OFF");
-  if (m_Host->SendMachineCommand(command, reply, sizeof reply) != machine_status::kOk) {
-    return;
-  }
-  std::snprintf(command, sizeof command, "BARCODE %s", m_CardBarcode != 0 ? "5BAR" : "7BAR");
-  if (m_Host->SendMachineCommand(command, reply, sizeof reply) != machine_status::kOk) {
-    return;
-  }
+}
 
+// Sends the machine the settings; false when it refused the stop card or the barcode.
+bool Page_DealMenu::Configure() {
+  SwitchOffMachineTriggers(m_Send, [] { TRACE('W', "Error sending command\n"); });
+  std::string reply;
+  return m_Send(StopCardCommand(m_Run.settings().stop_card), reply) == machine_status::kOk &&
+         m_Send(BarcodeCommand(m_Run.settings().card_barcode), reply) == machine_status::kOk;
+}
+
+void Page_DealMenu::LoadFile() {
   const std::string file_name = ReadSettingString(kCardDistribution, "Filename", "");
   m_FileName->setText(QString::fromLocal8Bit(file_name.c_str()));
-  m_LoadFailed = false;
+  DealSet deals;
+  bool loaded = false;
   if (file_name.empty() || !FileExists(file_name.c_str())) {
     TRACE('D', "No current file %s\n", file_name.c_str());
-    m_Deals.clear();
-    // The viewer must not go on offering the deals of a file that is no longer there.
-    m_Viewer->SetDeals(m_Deals);
-    UpdateControls();
-    return;
-  }
-  if (!LoadDealFile(file_name.c_str(), m_Deals)) {
+    m_Run.FileMissing();
+  } else if (!LoadDealFile(file_name.c_str(), deals)) {
     TRACE('W', "Error reading deals\n");
-    m_LoadFailed = true;
-    m_InfoLine->setText(Latin1("Format error in file"));
-    m_Deals.clear();
-    m_Viewer->SetDeals(m_Deals);
-    UpdateControls();
+    m_Run.FileUnreadable();
+  } else {
+    m_Run.FileLoaded(std::move(deals), ReadSettingInt(kCardDistribution, "StartDeal", -1),
+                     ReadSettingInt(kCardDistribution, "NumberOfDeal", -1));
+    loaded = true;
+  }
+  // The viewer must not go on offering the deals of a file that is no longer there.
+  m_Viewer->SetDeals(m_Run.Deals());
+  if (!loaded) {
+    UpdateControls();  // without a timer: nothing can be dealt until the next show
     return;
   }
-  m_StartDeal = ReadSettingInt(kCardDistribution, "StartDeal", -1);
-  m_NumberOfDeal = ReadSettingInt(kCardDistribution, "NumberOfDeal", -1);
-  m_Viewer->SetDeals(m_Deals);
 
   const std::string last_file = ReadSettingString(kDealMenu, "LastFile", "");
   const QSignalBlocker quiet(m_Copies);
@@ -304,73 +256,17 @@ void Page_DealMenu::OnHide() {
   WriteSettingString(kDealMenu, "NumberOfCopies", m_Copies->text().toLocal8Bit().constData());
 }
 
-bool Page_DealMenu::RangeUsable() const {
-  return m_StartDeal >= 1 && m_NumberOfCopies >= 1 && m_NumberOfDeal >= 1;
-}
-
-// The file may have changed since its range was chosen: the last deal of the range must be in
-// the set the page loaded.
-bool Page_DealMenu::RangeInDealSet() const {
-  const int64_t last = int64_t{m_StartDeal} + m_NumberOfDeal - 1;
-  return RangeUsable() && last <= static_cast<int64_t>(m_Deals.size());
-}
-
-int Page_DealMenu::Total() const {
-  const int64_t total = int64_t{m_NumberOfCopies} * m_NumberOfDeal;
-  return total > INT32_MAX ? INT32_MAX : static_cast<int>(total);
-}
-
-void Page_DealMenu::CopyAndPosition(int counter, int& copy, int& position) const {
-  const int i = counter - 1;
-  if (m_DealOrder != 0) {
-    copy = i / m_NumberOfDeal;
-    position = i % m_NumberOfDeal;
-  } else {
-    copy = i % m_NumberOfCopies;
-    position = i / m_NumberOfCopies;
-  }
-}
-
 void Page_DealMenu::UpdateControls() {
-  switch (m_RunState) {
+  const DealRun::View view = m_Run.Controls();
+  switch (m_Run.state()) {
     case RunState::Idle:
       m_Copies->setEnabled(true);
-      if (m_LoadFailed) {
-        m_InfoLine->setText(Latin1("Format error in file"));
-        m_StartNext->setEnabled(false);
-        m_Reset->setEnabled(false);
-        m_Viewer->EnableSpin(false);
-      } else if (!RangeUsable()) {
-        m_InfoLine->setText(Latin1("--"));
-        m_StartNext->setEnabled(false);
-        m_Reset->setEnabled(false);
-        m_Viewer->EnableSpin(false);
-      } else if (!RangeInDealSet()) {
-        // Never send a deal the file does not hold; tell the operator why nothing starts.
-        if (m_Deals.empty()) {
-          m_InfoLine->setText(Latin1("No deals loaded"));
-        } else {
-          char text[128];
-          std::snprintf(text, sizeof text, "Deals %i to %i: the file has %u deal(s)", m_StartDeal,
-                        m_StartDeal + m_NumberOfDeal - 1, static_cast<unsigned>(m_Deals.size()));
-          m_InfoLine->setText(Latin1(text));
-        }
-        m_StartNext->setEnabled(false);
-        m_Reset->setEnabled(false);
-        m_Viewer->EnableSpin(false);
-      } else {
-        m_StartNext->setEnabled(true);
-        m_Viewer->EnableSpin(true);
-        char text[64];
-        std::snprintf(text, sizeof text, "A total of %u deal(s)", static_cast<unsigned>(Total()));
-        m_InfoLine->setText(Latin1(text));
-        if (m_DealCounter == 1) {
-          m_StartNext->setText(Latin1("Start"));
-          m_Reset->setEnabled(false);
-        } else {
-          m_StartNext->setText(Latin1("Next"));
-          m_Reset->setEnabled(true);
-        }
+      m_InfoLine->setText(Latin1(view.info_line.c_str()));
+      m_StartNext->setEnabled(view.startable);
+      m_Viewer->EnableSpin(view.startable);
+      m_Reset->setEnabled(view.startable && !view.at_first);
+      if (view.startable) {
+        m_StartNext->setText(Latin1(view.at_first ? "Start" : "Next"));
       }
       break;
     case RunState::Sorting:
@@ -384,40 +280,23 @@ void Page_DealMenu::UpdateControls() {
       TRACE('C', "State miss\n");
       break;
   }
-  TRACE('D', "DealCounter %i\n", m_DealCounter);
-
-  std::string deal_text = "--";
-  std::string copy_text = "--";
-  std::string offset_text = "--";
-  if (!RangeUsable()) {
-    m_Viewer->ShowDeal(1);
-  } else {
-    int copy = 0;
-    int position = 0;
-    if (m_DealOrder == 0) {
-      TRACE('D', "D1,D1...\n");
-    }
-    CopyAndPosition(m_DealCounter, copy, position);
-    deal_text = Format("Deal #%i/%i", position + 1, m_NumberOfDeal);
-    copy_text = Format("Copy #%i/%i", copy + 1, m_NumberOfCopies);
-    offset_text = m_StartDeal != 1 ? Format("Offset %i", m_StartDeal, 0) : std::string();
-    const int64_t number = int64_t{m_StartDeal} + position;
-    // A number past the loaded set shows no deal rather than one that is not there.
-    m_Viewer->ShowDeal(number <= static_cast<int64_t>(m_Deals.size()) ? static_cast<int>(number)
-                                                                      : 0);
+  TRACE('D', "DealCounter %i\n", m_Run.DealCounter());
+  if (view.counted && m_Run.settings().deal_order == 0) {
+    TRACE('D', "D1,D1...\n");
   }
-  m_Viewer->SetInfo(deal_text.c_str(), copy_text.c_str(), offset_text.c_str(), "Next deal");
+  m_Viewer->ShowDeal(view.show_deal);
+  m_Viewer->SetInfo(view.deal_text.c_str(), view.copy_text.c_str(), view.offset_text.c_str(),
+                    "Next deal");
 }
 
 void Page_DealMenu::OnTimer() {
-  ++g_nesting_depth;
-  if (g_nesting_depth > 1) {
+  const TickGuard guard(DealRun::Shared().nesting_depth);
+  if (!guard.Entered()) {
     TRACE('T', "Inservice call\n");
-    --g_nesting_depth;
     return;
   }
   TRACE('T', "Deal menu Timer\n");
-  switch (m_RunState) {
+  switch (m_Run.state()) {
     case RunState::Sorting:
       PollSorting();
       break;
@@ -425,284 +304,146 @@ void Page_DealMenu::OnTimer() {
       PollStartTriggers();
       break;
   }
-  --g_nesting_depth;
 }
 
 void Page_DealMenu::PollSorting() {
-  const uint32_t now = qclock::GetTickCount();
-  // Not yet due while the poll time lies at most one interval ahead; measured so that the
-  // 32-bit tick count wrapping round cannot hold the poll back for weeks.
-  const uint32_t wait = g_next_poll - now;
-  if (wait != 0 && wait <= kPollMs) {
-    return;
-  }
-  g_next_poll = now + kPollMs;
-
-  char reply[kReplySize] = {};
-  const int code = m_Host->SendMachineCommand("STAT", reply, sizeof reply);
-  std::string status_text;
-  if (code == machine_status::kOk) {
-    m_RunState = RunState::Idle;
-    m_StartNext->setEnabled(true);
-    if (m_DealCounter < Total()) {
+  const DealRun::Poll poll = m_Run.PollSorting(m_Send);
+  switch (poll.kind) {
+    case DealRun::Poll::kNotDue:
+      return;
+    case DealRun::Poll::kDealDone:
+      m_StartNext->setEnabled(true);
       m_Host->SetStatusText("Done sorting this deal");
-      ++m_DealCounter;
       UpdateControls();
       m_StartNext->setFocus();
-    } else {
-      m_DealCounter = 1;
+      return;
+    case DealRun::Poll::kRunDone:
+      m_StartNext->setEnabled(true);
       m_Host->SetStatusText("Done sorting all deals");
       UpdateControls();
       ShowMessageBox("Done dealing deals", "Congratulations", BoxButtons::Ok);
-    }
-    return;
+      return;
+    case DealRun::Poll::kBusy:
+    case DealRun::Poll::kFailed:
+      break;
   }
-  TRACE('D', "%s\n", reply);
-  const std::string reply_text = CardDescription(reply);
-  m_Host->StatusCodeText(code, status_text);
-  status_text += " (" + reply_text + ")";
+  TRACE('D', "%s\n", poll.reply.c_str());
+  std::string status_text;
+  m_Host->StatusCodeText(poll.code, status_text);
+  status_text += " (" + poll.shown_reply + ")";
   m_Host->SetStatusText(status_text.c_str());
-  if (code == machine_status::kBusy) {
-    return;
+  if (poll.kind == DealRun::Poll::kFailed) {
+    UpdateControls();
+    ShowMessageBox("Sort failed", "", BoxButtons::Ok);
   }
-  m_RunState = RunState::Idle;
-  UpdateControls();
-  ShowMessageBox("Sort failed", "", BoxButtons::Ok);
 }
 
 void Page_DealMenu::PollStartTriggers() {
-  char reply[kReplySize] = {};
-  if (m_TrayStart != 0) {
-    const int code = m_Host->SendMachineCommand("TRAYSTAT", reply, sizeof reply);
-    if (code == machine_status::kYes) {
-      // The tray signal stays on while cards lie there: only a signal after five "off" answers
-      // is a new start.
-      if (g_tray_debounce == 0) {
-        m_StartRequest = true;
-      }
-      g_tray_debounce = kTrayDebounce;
-    } else if (code == machine_status::kNo) {
-      if (g_tray_debounce > 0) {
-        --g_tray_debounce;
-      }
-    } else {
+  switch (m_Run.PollTriggers(m_Send)) {
+    case StartTrigger::Result::kTrayError:
       TRACE('W', "Error sending traystat\n");
       return;
-    }
-  }
-  if (m_ButtonStart != 0) {
-    const int code = m_Host->SendMachineCommand("BUTSTAT", reply, sizeof reply);
-    if (code == machine_status::kYes) {
-      m_StartRequest = true;
-    } else if (code != machine_status::kNo) {
+    case StartTrigger::Result::kButtonError:
       TRACE('W', "Error sending butstat\n");
       return;
-    }
+    case StartTrigger::Result::kOk:
+      break;
   }
-  if (m_StartRequest) {
+  if (m_Run.StartRequested()) {
     StartDeal();
   }
 }
 
-// A start the page cannot carry out safely is refused with the reason; the run stays where it
-// is. True when the start was refused.
-bool Page_DealMenu::RefuseStart() {
-  char text[200];
-  if (FindSortOrder(m_SortOrder) == nullptr) {
-    std::snprintf(text, sizeof text,
-                  "Sort order %i is unknown: no deal is sent.\nChoose the sort order on the "
-                  "Parameters page.",
-                  m_SortOrder);
-  } else if (!RangeUsable()) {
-    std::snprintf(text, sizeof text,
-                  "Set the first deal, the number of deals and the number of copies before "
-                  "dealing.");
-  } else if (!RangeInDealSet()) {
-    std::snprintf(text, sizeof text,
-                  "Deals %i to %i are not all in the deal file (%u deal(s)): no deal is sent.\n"
-                  "Choose the range again on the Card distribution page.",
-                  m_StartDeal, m_StartDeal + m_NumberOfDeal - 1,
-                  static_cast<unsigned>(m_Deals.size()));
-  } else {
-    return false;
-  }
-  TRACE('W', "Start refused: %s\n", text);
-  ShowMessageBox(text, "Error", BoxButtons::Ok);
-  return true;
-}
-
 void Page_DealMenu::StartDeal() {
-  m_StartRequest = false;
-  m_AdjustConfirmed = false;
+  const DealRun::Start start = m_Run.TakeStart(m_Viewer->GetCurrentDeal());
   TRACE('I', "Starting sort\n");
-  if (RefuseStart()) {
+  if (!start.refusal.empty()) {
+    TRACE('W', "Start refused: %s\n", start.refusal.c_str());
+    ShowMessageBox(start.refusal.c_str(), "Error", BoxButtons::Ok);
     return;
   }
-
-  const int d = m_Viewer->GetCurrentDeal();
-  TRACE('D', "Sending deal %i to machine\n", d);
-  int copy = 0;
-  int position = 0;
-  CopyAndPosition(m_DealCounter, copy, position);
-  if (d < 0 || static_cast<size_t>(d) >= m_Deals.size()) {
-    TRACE('W', "Deal %i is not in the deal set\n", d);
+  TRACE('D', "Sending deal %i to machine\n", start.deal_index);
+  if (start.deal_missing) {
+    TRACE('W', "Deal %i is not in the deal set\n", start.deal_index);
     return;
   }
-  const Deal deal = m_Deals[static_cast<size_t>(d)];
-
-  const SortOrderInfo& order = *FindSortOrder(m_SortOrder);
-  TRACE('D', "SORTING %s\n", order.name);
-  ShowJustDealt(deal, m_SortOrder);
-  m_DealText->setText(Latin1(Format("Deal #%i/%i", d - m_StartDeal + 2, m_NumberOfDeal).c_str()));
-  m_CopyText->setText(Latin1(Format("Copy #%i/%i", copy + 1, m_NumberOfCopies).c_str()));
-
-  const std::string pockets = PocketText(deal, m_SortOrder);
-  if (pockets.find('0') != std::string::npos) {
-    m_RunState = RunState::Idle;
-    m_DealCounter = 1;
+  TRACE('D', "SORTING %s\n", start.order->name);
+  ShowJustDealt(start);
+  m_DealText->setText(Latin1(start.deal_text.c_str()));
+  m_CopyText->setText(Latin1(start.copy_text.c_str()));
+  if (start.bad_card) {
+    TRACE('D', "BUG\n");
+  }
+  if (start.corrupt) {
     UpdateControls();
     ShowMessageBox("Corrupt deal", "Error", BoxButtons::Ok);
     return;
   }
-  TRACE('D', "%s\n", pockets.c_str());
-  const std::string command = "SORT " + pockets;
-  char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand(command.c_str(), reply, sizeof reply) != machine_status::kOk) {
-    // Nothing of this deal was dealt: the next start sends it again. Going back to the first
-    // deal would have the operator deal the boards already dealt a second time.
-    m_RunState = RunState::Idle;
+  TRACE('D', "%s\n", start.pockets.c_str());
+  if (!m_Run.Sort(start, m_Send)) {
     UpdateControls();
     ShowMessageBox("Error sending sort command", "", BoxButtons::Ok);
     return;
   }
-  m_RunState = RunState::Sorting;
   m_Host->SetStatusText("Starting sort");
   UpdateControls();
 }
 
-void Page_DealMenu::ShowJustDealt(const Deal& deal, int sort_order) {
-  const SortOrderInfo& order = *FindSortOrder(sort_order);
+void Page_DealMenu::ShowJustDealt(const DealRun::Start& start) {
   const bool visible = ReadSettingInt(kParameters, "justdealtvisible", 0) != 0;
   for (int pocket = 1; pocket <= 4; ++pocket) {
-    const int hand = order.pocket_hand[pocket];
-    std::string suits[4];
-    for (int k = 0; k < kCardsInHand; ++k) {
-      const int card = deal.HandCards(hand)[k];
-      if (card >= 1 && card <= kCardsInDeck) {
-        suits[SuitIndex(card)] += RankCharacter(RankIndex(card));
-      }
-    }
     const int group = GroupOfPocket(pocket);
     for (int suit = 0; suit < 4; ++suit) {
-      if (suits[suit].empty()) {
-        suits[suit].push_back('-');
-      }
       CColorStatic* line = m_HandLines[group * 4 + suit];
-      line->setText(visible ? Latin1(suits[suit].c_str()) : Latin1("--"));
+      line->setText(visible ? Latin1(start.hands[pocket][suit].c_str()) : Latin1("--"));
       line->SetTextColour(IsRedSuit(suit) ? QColor(255, 0, 0) : QColor(0, 0, 0));
     }
   }
 }
 
 std::string Page_DealMenu::PocketText(const Deal& deal, int sort_order) {
-  const SortOrderInfo* order = FindSortOrder(sort_order);
-  if (order == nullptr) {
-    return std::string();
-  }
-  std::string pockets(kCardsInDeck, '0');
-  for (int pocket = 1; pocket <= 4; ++pocket) {
-    const uint8_t* cards = deal.HandCards(order->pocket_hand[pocket]);
-    for (int k = 0; k < kCardsInHand; ++k) {
-      const int card = cards[k];
-      if (card < 1 || card > kCardsInDeck) {
-        TRACE('D', "BUG\n");
-        return pockets;
-      }
-      pockets[card - 1] = static_cast<char>('0' + pocket);
-    }
+  bool bad_card = false;
+  std::string pockets = ::PocketText(deal, sort_order, &bad_card);
+  if (bad_card) {
+    TRACE('D', "BUG\n");
   }
   return pockets;
 }
 
-std::string Page_DealMenu::CardDescription(const std::string& reply) {
-  RegexpClass read_twice(kCardReadTwice);
-  if (!read_twice.Match(reply.c_str())) {
-    return reply;
-  }
-  const std::string suit(read_twice.SubStart(1), read_twice.SubEnd(1));
-  const std::string rank(read_twice.SubStart(2), read_twice.SubEnd(2));
-  std::string description;
-  if (rank == "B") {
-    description = "Knight ";
-  } else if (rank == "D") {
-    description = "Queen ";
-  } else if (rank == "K") {
-    description = "King ";
-  } else if (rank == "1") {
-    description = "Ace ";
-  } else {
-    description = rank + " ";
-  }
-  if (suit == "S") {
-    description += "of Spades";
-  } else if (suit == "H") {
-    description += "of Hearts";
-  } else if (suit == "R") {
-    description += "of Diamonds";
-  } else {
-    description += "of Clubs";
-  }
-  return description;
-}
-
 void Page_DealMenu::OnStartNext() {
-  m_StartRequest = true;
+  m_Run.RequestStart();
 }
 
 void Page_DealMenu::OnReset() {
-  if (ShowMessageBox("Really want to reset ?", "Warning", BoxButtons::OkCancel) != BoxAnswer::Ok) {
+  if (ShowMessageBox(DealRun::kResetQuestion, "Warning", BoxButtons::OkCancel) != BoxAnswer::Ok) {
     return;
   }
   ClearHandLines();
-  m_DealCounter = 1;
+  m_Run.Reset();
   UpdateControls();
 }
 
 void Page_DealMenu::OnCopiesChanged() {
-  m_DealCounter = 1;
-  unsigned copies = 0;
-  const QByteArray text = m_Copies->text().toLatin1();
-  m_NumberOfCopies = std::sscanf(text.constData(), "%u", &copies) == 1 && copies <= INT32_MAX
-                         ? static_cast<int>(copies)
-                         : -1;
+  m_Run.SetCopies(m_Copies->text().toLatin1().toStdString());
+  UpdateControls();
+}
+
+// Moving the counter by hand asks once per start or show.
+void Page_DealMenu::Step(bool forward) {
+  if (const char* question = m_Run.AdjustQuestion(forward)) {
+    if (ShowMessageBox(question, "Warning", BoxButtons::OkCancel) != BoxAnswer::Ok) {
+      return;
+    }
+    m_Run.ConfirmAdjustment();
+  }
+  m_Run.Step(forward);
   UpdateControls();
 }
 
 void Page_DealMenu::OnNextDeal() {
-  if (!m_AdjustConfirmed) {
-    if (ShowMessageBox("Beware when adjusting this. This will change starting point. Really want "
-                       "to do it ?",
-                       "Warning", BoxButtons::OkCancel) != BoxAnswer::Ok) {
-      return;
-    }
-    m_AdjustConfirmed = true;
-  }
-  if (m_DealCounter < Total()) {
-    ++m_DealCounter;
-  }
-  UpdateControls();
+  Step(true);
 }
 
 void Page_DealMenu::OnPreviousDeal() {
-  if (!m_AdjustConfirmed) {
-    if (ShowMessageBox("Beware when adjusting this. Really want to do it", "Warning",
-                       BoxButtons::OkCancel) != BoxAnswer::Ok) {
-      return;
-    }
-    m_AdjustConfirmed = true;
-  }
-  if (m_DealCounter > 1) {
-    --m_DealCounter;
-  }
-  UpdateControls();
+  Step(false);
 }

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "DealSet.h"
+#include "DealRun.h"
 #include "GenericChildDialog.h"
 #include "MachineHost.h"
 
@@ -26,8 +26,7 @@ class Page_DealMenu : public GenericChildDialog {
   static constexpr unsigned kTemplateId = 1074;
   static constexpr int kTimerId = 1074;
   static constexpr int kTickMs = 20;
-  static constexpr uint32_t kPollMs = 100;
-  static constexpr int kTrayDebounce = 5;
+  static constexpr uint32_t kPollMs = ::kPollMs;
 
   static constexpr int kFileNameId = 1110;
   static constexpr int kInfoLineId = 1109;
@@ -42,10 +41,10 @@ class Page_DealMenu : public GenericChildDialog {
   static constexpr int kFirstHandLineId = 1120;  // group g: 1120 + 4g .. 1123 + 4g
   static constexpr int kColumnLabelIds[4] = {1136, 1140, 1142, 1143};
 
-  enum class RunState { Idle, Sorting };
+  using RunState = DealRun::State;
 
   Page_DealMenu(const char* name, MachineHost* host);
-  ~Page_DealMenu() override;
+  ~Page_DealMenu() override = default;
   unsigned GetTemplateID() const override { return kTemplateId; }
 
   // One step of the run; the 20 ms timer calls it, tests call it directly.
@@ -58,20 +57,16 @@ class Page_DealMenu : public GenericChildDialog {
   void OnNextDeal();
   void OnPreviousDeal();
 
-  // The 52 pocket digits for a deal under a sort order (0 "NESW", 1 "NEWS", 2 "SWEN"), card
-  // number n at position n - 1; "0" stands where no pocket was given. Empty for an unknown
-  // sort order.
+  // The pocket text the page sends for a deal (see ::PocketText); a card number that is no
+  // card is traced here.
   static std::string PocketText(const Deal& deal, int sort_order);
-  // The operator's words for a card the machine read twice, from a reply such as
-  // "HD already read in pocket 3"; the reply unchanged when it does not name such a card.
-  static std::string CardDescription(const std::string& reply);
 
   // What tests look at.
-  RunState State() const { return m_RunState; }
-  int DealCounter() const { return m_DealCounter; }
-  int NumberOfCopies() const { return m_NumberOfCopies; }
+  RunState State() const { return m_Run.state(); }
+  int DealCounter() const { return m_Run.DealCounter(); }
+  int NumberOfCopies() const { return m_Run.NumberOfCopies(); }
   bool TimerRunning() const { return m_Timer.isActive(); }
-  const DealSet& Deals() const { return m_Deals; }
+  const DealSet& Deals() const { return m_Run.Deals(); }
   CDealViewer* Viewer() const { return m_Viewer; }
   CFocusEditCtrl* CopiesField() const { return m_Copies; }
   FooButton* StartNextButton() const { return m_StartNext; }
@@ -95,41 +90,23 @@ class Page_DealMenu : public GenericChildDialog {
  private:
   void OnShow();
   void OnHide();
+  bool Configure();
+  void LoadFile();
   void UpdateControls();
   void PollSorting();
   void PollStartTriggers();
   void StartDeal();
-  bool RefuseStart();
-  void ShowJustDealt(const Deal& deal, int sort_order);
+  void ShowJustDealt(const DealRun::Start& start);
   void ClearHandLines();
-  int Total() const;
-  // Copy and position within the range of the send numbered `counter`.
-  void CopyAndPosition(int counter, int& copy, int& position) const;
-  bool RangeUsable() const;
-  bool RangeInDealSet() const;
+  void Step(bool forward);
 
   MachineHost* m_Host;
-  DealSet m_Deals;
+  SendCommand m_Send;
+  DealRun m_Run;
   CDealViewer* m_Viewer = nullptr;
   QTimer m_Timer;
   unsigned m_TimerId = 0;
-
-  int m_StartDeal = -1;
-  int m_NumberOfDeal = -1;
-  int m_NumberOfCopies = -1;
-  RunState m_RunState = RunState::Idle;
-  bool m_StartRequest = false;
-  int m_DealCounter = 1;
-  bool m_AdjustConfirmed = false;
-  bool m_LoadFailed = false;
   bool m_Shown = false;
-
-  int m_CardBarcode = 0;
-  int m_DealOrder = 0;
-  int m_SortOrder = 0;
-  int m_StopCard = 0;
-  int m_ButtonStart = 0;
-  int m_TrayStart = 0;
 
   QFont m_SmallFont;
   QFont m_LargeFont;

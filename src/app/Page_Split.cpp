@@ -5,42 +5,38 @@
 #include <QLabel>
 #include <QShowEvent>
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "FooButton.h"
+#include "MachineSetup.h"
 #include "MachineStatus.h"
 #include "MessageBox.h"
 #include "RadioListBox.h"
 #include "Settings.h"
-#include "clock.h"
 #include "log.h"
-#include "regexpclass.h"
 
 namespace {
 
 constexpr size_t kReplySize = 280;
-const char* const kRemovalPattern = "00 Remove ([0-9][0-9]) cards from ([1-4])";
-
-// Shared by every split page of the process, apart from the deal menu's.
-int g_nesting_depth = 0;
-uint32_t g_next_poll = 0;
-int g_tray_debounce = 0;
-RegexpClass* g_removal = nullptr;  // compiled once, kept until the process ends
 
 }  // namespace
 
 Page_Split::Page_Split(const char* name, MachineHost* host)
-    : GenericChildDialog(name), m_Host(host) {
+    : GenericChildDialog(name),
+      m_Host(host),
+      m_Send([this](const char* command, std::string& reply) {
+        char text[kReplySize] = {};
+        const int code = m_Host->SendMachineCommand(command, text, sizeof text);
+        reply = text;
+        return code;
+      }) {
   m_bStatusBar = 0;
   m_Timer.setInterval(kTickMs);
   connect(&m_Timer, &QTimer::timeout, this, &Page_Split::OnTimer);
 }
 
 void Page_Split::ResetSharedStateForTests() {
-  g_nesting_depth = 0;
-  g_next_poll = 0;
-  g_tray_debounce = 0;
+  SplitJob::Shared() = JobShared{};
 }
 
 bool Page_Split::OnInitDialog() {
@@ -78,7 +74,6 @@ bool Page_Split::OnInitDialog() {
     PlaceControl(label, -1, object_name, QRect(x, 154, 72, 12));
   }
 
-  m_SplitState = kIdle;
   m_Continue->setEnabled(false);
   for (int pocket = 1; pocket <= 4; ++pocket) {
     m_PocketMarks[pocket]->setEnabled(false);
@@ -104,25 +99,15 @@ void Page_Split::hideEvent(QHideEvent* event) {
 }
 
 void Page_Split::OnShow() {
-  // A start or continue pressed before the page was last hidden (the machine went away) is not
-  // carried over: the operator presses again once the cards are in place.
-  m_StartRequest = false;
-  m_ContinueRequest = false;
   const int stored = ReadSettingInt("Split", "SplitCount", 0);
   m_SplitCount->SetCurSel(stored == 0 || stored == 1 ? stored : 0);
-  m_ButtonStart = ReadSettingInt("Parameters", "buttonstart", 0);
-  m_TrayStart = ReadSettingInt("Parameters", "traystart", 0);
+  m_Job.Begin(ReadSettingInt("Parameters", "buttonstart", 0),
+              ReadSettingInt("Parameters", "traystart", 0));
 
-  char reply[kReplySize] = {};
-  if (m_Host->SendMachineCommand("BUTTONSTART OFF", reply, sizeof reply) != machine_status::kOk) {
-    TRACE('W', "Error sending command\n");
-  }
-  if (m_Host->SendMachineCommand("TRAYSTART OFF", reply, sizeof reply) != machine_status::kOk) {
-    TRACE('W', "Error sending command\n");
-  }
-  m_CardBarcode = ReadSettingInt("Parameters", "CardBarcode", 0);
-  const char* command = m_CardBarcode != 0 ? "BARCODE 5BAR" : "BARCODE 7BAR";
-  if (m_Host->SendMachineCommand(command, reply, sizeof reply) == machine_status::kOk) {
+  SwitchOffMachineTriggers(m_Send, [] { TRACE('W', "Error sending command\n"); });
+  std::string reply;
+  const int card_barcode = ReadSettingInt("Parameters", "CardBarcode", 0);
+  if (m_Send(BarcodeCommand(card_barcode), reply) == machine_status::kOk) {
     m_Timer.start();
     m_TimerId = kTimerId;
   }
@@ -141,16 +126,12 @@ void Page_Split::SetPocketMarks(const char* text) {
 }
 
 void Page_Split::OnTimer() {
-  ++g_nesting_depth;
-  if (g_nesting_depth > 1) {
-    --g_nesting_depth;
+  const TickGuard guard(SplitJob::Shared().nesting_depth);
+  if (!guard.Entered()) {
     return;
   }
   TRACE('T', "Split menu Timer\n");
-  if (g_removal == nullptr) {
-    g_removal = new RegexpClass(kRemovalPattern);
-  }
-  switch (m_SplitState) {
+  switch (m_Job.state()) {
     case kIdle:
     case kWaitingForRemoval:
       PollTriggersAndRequests();
@@ -158,149 +139,117 @@ void Page_Split::OnTimer() {
     case kSplitting:
       PollSplitting();
       break;
-    default:
-      break;
   }
-  --g_nesting_depth;
 }
 
 void Page_Split::PollTriggersAndRequests() {
-  char reply[kReplySize] = {};
-  const bool idle = m_SplitState == kIdle;
-  if (m_TrayStart != 0) {
-    const int code = m_Host->SendMachineCommand("TRAYSTAT", reply, sizeof reply);
-    if (code == machine_status::kYes) {
-      if (g_tray_debounce == 0) {
-        if (idle) {
-          m_StartRequest = true;
-          TRACE('I', "Starting split due to tray\n");
-        } else {
-          m_ContinueRequest = true;
-          TRACE('I', "Continuing split due to tray\n");
-        }
+  using Source = StartTrigger::Source;
+  const auto traced = [](SplitJob::Request request, Source source) {
+    if (request == SplitJob::Request::kStart) {
+      if (source == Source::kTray) {
+        TRACE('I', "Starting split due to tray\n");
+      } else {
+        TRACE('I', "Starting split due to button\n");
       }
-      g_tray_debounce = kTrayDebounce;
-    } else if (code == machine_status::kNo) {
-      if (g_tray_debounce > 0) {
-        --g_tray_debounce;
-      }
+    } else if (source == Source::kTray) {
+      TRACE('I', "Continuing split due to tray\n");
     } else {
+      TRACE('I', "Continuing split due to button\n");
+    }
+  };
+  switch (m_Job.PollTriggers(m_Send, traced)) {
+    case StartTrigger::Result::kTrayError:
       TRACE('W', "Error sending traystat\n");
       return;
-    }
-  }
-  if (m_ButtonStart != 0) {
-    const int code = m_Host->SendMachineCommand("BUTSTAT", reply, sizeof reply);
-    if (code == machine_status::kYes) {
-      if (idle) {
-        m_StartRequest = true;
-        TRACE('I', "Starting split due to button\n");
-      } else {
-        m_ContinueRequest = true;
-        TRACE('I', "Continuing split due to button\n");
-      }
-    } else if (code != machine_status::kNo) {
+    case StartTrigger::Result::kButtonError:
       TRACE('W', "Error sending butstat\n");
       return;
-    }
+    case StartTrigger::Result::kOk:
+      break;
   }
-
-  if (m_StartRequest) {
-    m_StartRequest = false;
-    m_ContinueRequest = false;
-    TRACE('I', "Starting split\n");
-    const char* command = nullptr;
-    switch (m_SplitCount->GetCurSel()) {
-      case 0:
-        command = "SPLIT 13";
-        break;
-      case 1:
-        command = "SPLIT 26";
-        break;
-      default:
-        TRACE('W', "Illigal split value\n");
-        return;
-    }
-    const int code = m_Host->SendMachineCommand(command, reply, sizeof reply);
-    if (!machine_status::IsSplitAcknowledgement(code, reply)) {
-      m_SplitState = kIdle;
-      ShowMessageBox("Error sending split command", "", BoxButtons::Ok);
-      return;
-    }
-    SetPocketMarks("");
-    m_SplitState = kSplitting;
-    m_Host->SetStatusText("Starting split");
-    m_Start->setText(QStringLiteral("Restart split"));
-    m_Start->setEnabled(false);
-    m_Continue->setEnabled(false);
-  } else if (m_ContinueRequest) {
-    m_StartRequest = false;
-    m_ContinueRequest = false;
-    const int code = m_Host->SendMachineCommand("SPLIT CONTINUE", reply, sizeof reply);
-    if (!machine_status::IsSplitAcknowledgement(code, reply)) {
-      m_SplitState = kIdle;
-      ShowMessageBox("Error sending split continue command", "", BoxButtons::Ok);
-      return;
-    }
-    SetPocketMarks("");
-    m_SplitState = kSplitting;
-    m_Start->setEnabled(false);
-    m_Continue->setEnabled(false);
+  switch (m_Job.TakeRequest()) {
+    case SplitJob::Request::kStart:
+      StartSplit();
+      break;
+    case SplitJob::Request::kContinue:
+      ContinueSplit();
+      break;
+    case SplitJob::Request::kNone:
+      break;
   }
 }
 
-void Page_Split::PollSplitting() {
-  const uint32_t now = qclock::GetTickCount();
-  // Not yet due while the poll time lies at most one interval ahead; measured so that the
-  // 32-bit tick count wrapping round cannot hold the poll back for weeks.
-  const uint32_t wait = g_next_poll - now;
-  if (wait != 0 && wait <= kPollMs) {
+void Page_Split::StartSplit() {
+  TRACE('I', "Starting split\n");
+  switch (m_Job.Start(m_SplitCount->GetCurSel(), m_Send)) {
+    case SplitJob::Sent::kIllegalCount:
+      TRACE('W', "Illigal split value\n");
+      return;
+    case SplitJob::Sent::kRefused:
+      ShowMessageBox("Error sending split command", "", BoxButtons::Ok);
+      return;
+    case SplitJob::Sent::kAccepted:
+      break;
+  }
+  SetPocketMarks("");
+  m_Host->SetStatusText("Starting split");
+  m_Start->setText(QStringLiteral("Restart split"));
+  m_Start->setEnabled(false);
+  m_Continue->setEnabled(false);
+}
+
+void Page_Split::ContinueSplit() {
+  if (!m_Job.Continue(m_Send)) {
+    ShowMessageBox("Error sending split continue command", "", BoxButtons::Ok);
     return;
   }
-  g_next_poll = now + kPollMs;
+  SetPocketMarks("");
+  m_Start->setEnabled(false);
+  m_Continue->setEnabled(false);
+}
 
-  char reply[kReplySize] = {};
-  const int code = m_Host->SendMachineCommand("STAT", reply, sizeof reply);
-  if (code == machine_status::kOk) {
-    TRACE('D', "response was :%s\n", reply);
-    if (g_removal->Match(reply)) {
-      const int pocket =
-          std::atoi(std::string(g_removal->SubStart(2), g_removal->SubEnd(2)).c_str());
-      TRACE('I', "Pocket %i\n", pocket);
-      m_PocketMarks[pocket]->setText(QStringLiteral("REMOVE"));
-      m_SplitState = kWaitingForRemoval;
+void Page_Split::PollSplitting() {
+  const SplitJob::Poll poll = m_Job.PollSplitting(m_Send);
+  switch (poll.kind) {
+    case SplitJob::Poll::kNotDue:
+      return;
+    case SplitJob::Poll::kRemove:
+      TRACE('D', "response was :%s\n", poll.reply.c_str());
+      TRACE('I', "Pocket %i\n", poll.pocket);
+      m_PocketMarks[poll.pocket]->setText(QStringLiteral("REMOVE"));
       m_Host->SetStatusText("Remove cards");
       m_Start->setEnabled(true);
       m_Continue->setEnabled(true);
       m_Continue->setFocus();
-    } else {
-      m_SplitState = kIdle;
+      return;
+    case SplitJob::Poll::kDone:
+      TRACE('D', "response was :%s\n", poll.reply.c_str());
       m_Host->SetStatusText("Done splitting");
       SetPocketMarks("REMOVE");
       m_Start->setEnabled(true);
       m_Start->setText(QStringLiteral("Start split"));
       m_Continue->setEnabled(false);
       ShowMessageBox("Done splitting", "Congratulations", BoxButtons::Ok);
-    }
-    return;
+      return;
+    case SplitJob::Poll::kBusy:
+    case SplitJob::Poll::kFailed:
+      break;
   }
   std::string status_text;
-  m_Host->StatusCodeText(code, status_text);
+  m_Host->StatusCodeText(poll.code, status_text);
   m_Host->SetStatusText(status_text.c_str());
-  if (code == machine_status::kBusy) {
-    return;
+  if (poll.kind == SplitJob::Poll::kFailed) {
+    m_Start->setText(QStringLiteral("Start split"));
+    m_Start->setEnabled(true);
+    m_Continue->setEnabled(false);
+    ShowMessageBox("split failed", "", BoxButtons::Ok);
   }
-  m_SplitState = kIdle;
-  m_Start->setText(QStringLiteral("Start split"));
-  m_Start->setEnabled(true);
-  m_Continue->setEnabled(false);
-  ShowMessageBox("split failed", "", BoxButtons::Ok);
 }
 
 void Page_Split::OnStartSplit() {
-  m_StartRequest = true;
+  m_Job.RequestStart();
 }
 
 void Page_Split::OnContinue() {
-  m_ContinueRequest = true;
+  m_Job.RequestContinue();
 }

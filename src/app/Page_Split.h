@@ -8,6 +8,7 @@
 
 #include "GenericChildDialog.h"
 #include "MachineHost.h"
+#include "SplitJob.h"
 
 class CRadioListBox;
 class FooButton;
@@ -19,8 +20,7 @@ class Page_Split : public GenericChildDialog {
   static constexpr unsigned kTemplateId = 1076;
   static constexpr int kTimerId = 1076;
   static constexpr int kTickMs = 20;
-  static constexpr uint32_t kPollMs = 100;
-  static constexpr int kTrayDebounce = 5;
+  static constexpr uint32_t kPollMs = ::kPollMs;
 
   static constexpr int kSplitCountId = 1101;
   static constexpr int kStartSplitId = 1112;
@@ -28,7 +28,10 @@ class Page_Split : public GenericChildDialog {
   // Pocket marks by pocket number 1..4 (index 0 unused).
   static constexpr int kPocketMarkIds[5] = {0, 1113, 1114, 1115, 1116};
 
-  enum SplitState { kIdle = 0, kWaitingForRemoval = 1, kSplitting = 2 };
+  using SplitState = SplitJob::State;
+  static constexpr SplitState kIdle = SplitJob::kIdle;
+  static constexpr SplitState kWaitingForRemoval = SplitJob::kWaitingForRemoval;
+  static constexpr SplitState kSplitting = SplitJob::kSplitting;
 
   Page_Split(const char* name, MachineHost* host);
   unsigned GetTemplateID() const override { return kTemplateId; }
@@ -38,7 +41,7 @@ class Page_Split : public GenericChildDialog {
   void OnStartSplit();
   void OnContinue();
 
-  int State() const { return m_SplitState; }
+  int State() const { return m_Job.state(); }
   bool TimerRunning() const { return m_Timer.isActive(); }
   CRadioListBox* SplitCount() const { return m_SplitCount; }
   FooButton* StartButton() const { return m_Start; }
@@ -57,18 +60,16 @@ class Page_Split : public GenericChildDialog {
   void OnShow();
   void OnHide();
   void PollTriggersAndRequests();
+  void StartSplit();
+  void ContinueSplit();
   void PollSplitting();
   void SetPocketMarks(const char* text);
 
   MachineHost* m_Host;
+  SendCommand m_Send;
+  SplitJob m_Job;
   QTimer m_Timer;
   unsigned m_TimerId = 0;
-  int m_SplitState = kIdle;
-  bool m_StartRequest = false;
-  bool m_ContinueRequest = false;
-  int m_ButtonStart = 0;
-  int m_TrayStart = 0;
-  int m_CardBarcode = 0;
   bool m_Shown = false;
 
   CRadioListBox* m_SplitCount = nullptr;

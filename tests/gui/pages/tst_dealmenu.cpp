@@ -62,68 +62,26 @@ class DealMenuTest : public QObject {
     scratch_.reset();
   }
 
-  void pocketTextForEachSortOrder_data() {
+  // Each sort order's pocket text is the jobs' concern; here: the page sends the one chosen.
+  void sortCommandForEachSortOrder_data() {
     QTest::addColumn<int>("sort_order");
     QTest::addColumn<QString>("suit_pockets");  // spades, hearts, diamonds, clubs
     QTest::newRow("NESW") << 0 << "4321";
     QTest::newRow("NEWS") << 1 << "4312";
     QTest::newRow("SWEN") << 2 << "1243";
   }
-  void pocketTextForEachSortOrder() {
+  void sortCommandForEachSortOrder() {
     QFETCH(int, sort_order);
     QFETCH(QString, suit_pockets);
-    // North holds the spades, East the hearts, South the diamonds, West the clubs.
+    // Deal 5: North holds the spades, East the hearts, South the diamonds, West the clubs.
     std::string expected;
     for (QChar pocket : suit_pockets) expected += std::string(13, pocket.toLatin1());
-    QCOMPARE(Page_DealMenu::PocketText(MakeDeal(0), sort_order), expected);
-
-    // The same page on the wire.
     WriteSettingInt("Parameters", "SortOrder", sort_order);
     WriteSettingInt("CardDistribution", "StartDeal", 5);
     ShowPage();
     page_->OnStartNext();
     page_->OnTimer();
     QCOMPARE(host_->commands.back(), "SORT " + expected);
-  }
-
-  void pocketTextOfABrokenDeal() {
-    TraceCapture trace;
-    Deal deal = MakeDeal(3);
-    deal.cards[20] = 0;  // an East card that is no card
-    std::string pockets = Page_DealMenu::PocketText(deal, 0);
-    QVERIFY(trace.Contains('D', "BUG\n"));
-    QVERIFY(pockets.find('0') != std::string::npos);
-    deal = MakeDeal(3);
-    deal.cards[51] = deal.cards[0];  // a card twice, another missing
-    pockets = Page_DealMenu::PocketText(deal, 0);
-    QCOMPARE(std::count(pockets.begin(), pockets.end(), '0'), 1L);
-    QCOMPARE(Page_DealMenu::PocketText(deal, 3), std::string());
-  }
-
-  void cardReadTwice_data() {
-    QTest::addColumn<QString>("reply");
-    QTest::addColumn<QString>("description");
-    QTest::newRow("queen of hearts") << "HD already read in pocket 3"
-                                     << "Queen of Hearts";
-    QTest::newRow("ten of diamonds") << "R10 already read in pocket 1"
-                                     << "10 of Diamonds";
-    QTest::newRow("ace of clubs") << "K1 already read in pocket 2"
-                                  << "Ace of Clubs";
-    QTest::newRow("king of spades") << "SK already read in 4"
-                                    << "King of Spades";
-    QTest::newRow("knight of clubs") << "KB already read in 4"
-                                     << "Knight of Clubs";
-    QTest::newRow("seven of hearts") << "card H7 already read in x"
-                                     << "7 of Hearts";
-    QTest::newRow("other words") << "jam at card 13"
-                                 << "jam at card 13";
-    QTest::newRow("no blank") << "HDalready read in 3"
-                              << "HDalready read in 3";
-  }
-  void cardReadTwice() {
-    QFETCH(QString, reply);
-    QFETCH(QString, description);
-    QCOMPARE(Page_DealMenu::CardDescription(reply.toStdString()), description.toStdString());
   }
 
   void showConfiguresTheMachine_data() {

@@ -1,0 +1,137 @@
+// The dealing run of the deal menu: one start deals one copy of one deal of the chosen range;
+// the run counts on through every copy of every deal in the chosen deal order.
+//
+// A plain model: it takes the deal set, the range and the settings values, sends through the
+// command call it is handed, and says what the page must show, send or ask. It never touches a
+// widget, the settings store or the trace log; the page writes the trace lines.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "DealSet.h"
+#include "JobCommon.h"
+#include "Pockets.h"
+#include "StartTrigger.h"
+
+class DealRun {
+ public:
+  enum class State { Idle, Sorting };
+
+  // Copies of the "Parameters" settings, read at every show.
+  struct Settings {
+    int card_barcode = 0;
+    int deal_order = 0;  // 0: all copies of a deal first ("D1,D1,D1"); else the range per copy
+    int sort_order = 0;
+    int stop_card = 0;
+    int button_start = 0;
+    int tray_start = 0;
+  };
+
+  // What the controls show in Idle and what the viewer shows in any state.
+  struct View {
+    std::string info_line;   // "A total of %u deal(s)", or why nothing can be started
+    bool startable = false;  // Start/Next and the viewer's arrows enabled
+    bool at_first = true;    // counter 1: "Start" and Reset disabled; else "Next" and Reset
+    bool counted = false;    // the range is usable: the texts below come from the counter
+    std::string deal_text = "--";
+    std::string copy_text = "--";
+    std::string offset_text = "--";  // empty for StartDeal 1
+    int show_deal = 1;  // 1-based number of the deal to show; 0 when it lies past the set
+  };
+
+  // What a start found, in the order the page shows and sends it.
+  struct Start {
+    std::string refusal;        // non-empty: nothing is sent, the operator is told this
+    int deal_index = -1;        // 0-based index in the deal set (the viewer's current deal)
+    bool deal_missing = false;  // that index lies outside the set: nothing is sent
+    const SortOrder* order = nullptr;
+    std::array<std::array<std::string, 4>, 5> hands;  // suit texts by pocket 1..4
+    std::string deal_text;                            // "Deal #%i/%i"
+    std::string copy_text;                            // "Copy #%i/%i"
+    std::string pockets;                              // the 52 digits
+    bool bad_card = false;  // a card number outside 1..52 stopped the pocket text
+    bool corrupt = false;   // a pocket digit is missing: the run went back to its first deal
+  };
+
+  // What a status poll found.
+  struct Poll {
+    enum Kind { kNotDue, kDealDone, kRunDone, kBusy, kFailed } kind = kNotDue;
+    int code = 0;
+    std::string reply;        // the reply text as received
+    std::string shown_reply;  // the same, a card read twice turned into words
+  };
+
+  // `shared` is the page kind's process-wide set (Shared() by default); it must outlive the run.
+  explicit DealRun(JobShared& shared = Shared());
+  static JobShared& Shared();
+
+  // A show: Idle, counter 1, no start pending, adjustment to be confirmed again; the triggers
+  // as the settings say.
+  void Begin(const Settings& settings);
+  // The settings summary, one line each ending in "\r\n"; an unknown sort order adds no line.
+  std::string Summary() const;
+  // The file named in the settings is missing (no deals) or unreadable (no deals, and the info
+  // line says so), or loaded with the stored range (StartDeal, NumberOfDeal; -1 when not set).
+  void FileMissing();
+  void FileUnreadable();
+  void FileLoaded(DealSet deals, int start_deal, int number_of_deal);
+  // The copies field changed: counter 1; the copies are its unsigned decimal value, or -1 when
+  // it does not parse.
+  void SetCopies(const std::string& text);
+
+  View Controls() const;
+
+  // Starts: the page's button, or a signal of the machine seen by PollTriggers.
+  void RequestStart() { start_request_ = true; }
+  bool StartRequested() const { return start_request_; }
+  StartTrigger::Result PollTriggers(const SendCommand& send);
+  // Takes the pending start for the deal `current_deal` (0-based; the viewer's): clears the
+  // request and the adjustment confirmation and finds what to send. A corrupt pocket text puts
+  // the run back to Idle at counter 1.
+  Start TakeStart(int current_deal);
+  // Sends "SORT" with the start's pocket text: true (Sorting) on 0; false (Idle, counter kept,
+  // so the next start sends the same deal again) otherwise.
+  bool Sort(const Start& start, const SendCommand& send);
+
+  // In Sorting: "STAT" when due (at most every 100 ms). 0 ends the deal and counts on (back to 1
+  // after the last), 1 keeps sorting, anything else fails the deal and keeps the counter.
+  Poll PollSorting(const SendCommand& send);
+
+  // Moving the counter by hand, one forward or back. The question to ask first (nullptr when it
+  // was already confirmed since the last start or show), its confirmation, and the step, which
+  // stops at the total and at 1.
+  const char* AdjustQuestion(bool forward) const;
+  void ConfirmAdjustment() { adjust_confirmed_ = true; }
+  void Step(bool forward);
+  static constexpr const char* kResetQuestion = "Really want to reset ?";
+  void Reset() { deal_counter_ = 1; }
+
+  State state() const { return state_; }
+  const Settings& settings() const { return settings_; }
+  int DealCounter() const { return deal_counter_; }
+  int NumberOfCopies() const { return number_of_copies_; }
+  const DealSet& Deals() const { return deals_; }
+  // Copies times deals, at most INT32_MAX.
+  int Total() const;
+  // The 0-based copy and position in the range of the send numbered `counter` (1-based).
+  void CopyAndPosition(int counter, int& copy, int& position) const;
+
+ private:
+  bool RangeUsable() const;
+  bool RangeInDealSet() const;
+  std::string Refusal() const;
+
+  JobShared& shared_;
+  StartTrigger trigger_;
+  Settings settings_;
+  DealSet deals_;
+  bool load_failed_ = false;
+  int start_deal_ = -1;
+  int number_of_deal_ = -1;
+  int number_of_copies_ = -1;
+  State state_ = State::Idle;
+  bool start_request_ = false;
+  int deal_counter_ = 1;
+  bool adjust_confirmed_ = false;
+};

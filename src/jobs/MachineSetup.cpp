@@ -1,0 +1,20 @@
+#include "MachineSetup.h"
+
+#include "MachineStatus.h"
+
+void SwitchOffMachineTriggers(const SendCommand& send, const std::function<void()>& on_failure) {
+  std::string reply;
+  for (const char* command : {"BUTTONSTART OFF", "TRAYSTART OFF"}) {
+    if (send(command, reply) != machine_status::kOk) {
+      on_failure();
+    }
+  }
+}
+
+const char* StopCardCommand(int stopcard) {
+  return stopcard != 0 ? "STOPCARD ON" : "STOPCARD OFF";
+}
+
+const char* BarcodeCommand(int card_barcode) {
+  return card_barcode != 0 ? "BARCODE 5BAR" : "BARCODE 7BAR";
+}
