@@ -21,7 +21,6 @@
 
 namespace {
 
-constexpr size_t kReplySize = 280;
 const char* const kParameters = "Parameters";
 const char* const kCardDistribution = "CardDistribution";
 const char* const kDealMenu = "DealMenu";
@@ -44,14 +43,7 @@ QString Latin1(const char* text) {
 }  // namespace
 
 Page_DealMenu::Page_DealMenu(const char* name, MachineHost* host)
-    : GenericChildDialog(name),
-      m_Host(host),
-      m_Send([this](const char* command, std::string& reply) {
-        char text[kReplySize] = {};
-        const int code = m_Host->SendMachineCommand(command, text, sizeof text);
-        reply = text;
-        return code;
-      }) {
+    : GenericChildDialog(name), m_Host(host), m_Send(CommandCallOf(host)) {
   m_bStatusBar = 0;
   m_Timer.setInterval(kTickMs);
   connect(&m_Timer, &QTimer::timeout, this, &Page_DealMenu::OnTimer);

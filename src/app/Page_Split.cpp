@@ -15,21 +15,8 @@
 #include "Settings.h"
 #include "log.h"
 
-namespace {
-
-constexpr size_t kReplySize = 280;
-
-}  // namespace
-
 Page_Split::Page_Split(const char* name, MachineHost* host)
-    : GenericChildDialog(name),
-      m_Host(host),
-      m_Send([this](const char* command, std::string& reply) {
-        char text[kReplySize] = {};
-        const int code = m_Host->SendMachineCommand(command, text, sizeof text);
-        reply = text;
-        return code;
-      }) {
+    : GenericChildDialog(name), m_Host(host), m_Send(CommandCallOf(host)) {
   m_bStatusBar = 0;
   m_Timer.setInterval(kTickMs);
   connect(&m_Timer, &QTimer::timeout, this, &Page_Split::OnTimer);

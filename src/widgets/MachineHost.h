@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 #include "MachineStatus.h"
@@ -28,3 +29,14 @@ class MachineHost {
   // Busy disables every menu button; not busy enables them as the machine's presence allows.
   virtual void SetMenuBusy(bool busy) = 0;
 };
+
+// The command call as the job models take it: one command line in, the status code out, the
+// reply text in `reply`. Reads into the 280-byte buffer every page passes.
+inline std::function<int(const char*, std::string&)> CommandCallOf(MachineHost* host) {
+  return [host](const char* command, std::string& reply) {
+    char text[280] = {};
+    const int code = host->SendMachineCommand(command, text, sizeof text);
+    reply = text;
+    return code;
+  };
+}
