@@ -33,6 +33,13 @@ struct HandPlace {
 };
 constexpr HandPlace kHandPlaces[4] = {{82, 4, 48}, {138, 52, 54}, {82, 106, 48}, {0, 52, 48}};
 
+// Which hand is which and which suit each line holds, beside the lines: a suit symbol takes the
+// first 8 units of each line's place, the hand's letter stands beside its block.
+constexpr int kSymbolWidth = 8;
+const char* const kHandLetters[4] = {"N", "E", "S", "W"};
+constexpr QPoint kHandLetterPlaces[4] = {{72, 4}, {138, 42}, {72, 106}, {0, 42}};
+constexpr char16_t kSuitSymbols[4] = {u'\u2660', u'\u2665', u'\u2666', u'\u2663'};
+
 }  // namespace
 
 // --- CDealSpin -------------------------------------------------------------------------------
@@ -109,11 +116,19 @@ bool CDealViewer::OnInitDialog() {
 
   for (int hand = 0; hand < 4; ++hand) {
     const HandPlace& place = kHandPlaces[hand];
+    auto* letter = new QLabel(QString::fromLatin1(kHandLetters[hand]), this);
+    PlaceControl(letter, -1, (QByteArray(kHandNames[hand]) + "Label").constData(),
+                 QRect(kHandLetterPlaces[hand], QSize(10, 8)));
     for (int suit = 0; suit < 4; ++suit) {
-      auto* line = new CColorStatic(this);
       const QByteArray name = QByteArray(kHandNames[hand]) + kSuitNames[suit];
+      const int top = place.y + 12 * suit;
+      auto* symbol = new CColorStatic(this);
+      PlaceControl(symbol, -1, (name + "Symbol").constData(), QRect(place.x, top, kSymbolWidth, 8));
+      symbol->setText(QString(QChar(kSuitSymbols[suit])));
+      symbol->SetTextColour(IsRedSuit(suit) ? kRedSuitShown : kBlackSuitShown);
+      auto* line = new CColorStatic(this);
       PlaceControl(line, kSuitLineIds[hand][suit], name.constData(),
-                   QRect(place.x, place.y + 12 * suit, place.width, 8));
+                   QRect(place.x + kSymbolWidth, top, place.width - kSymbolWidth, 8));
       m_SuitLines[hand][suit] = line;
     }
   }

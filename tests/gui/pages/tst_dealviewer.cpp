@@ -51,6 +51,31 @@ class DealViewerTest : public QObject {
     scratch_.reset();
   }
 
+  // Which hand is which and which suit each line holds stand beside the lines: the hand's
+  // letter, and on each line's left its suit symbol (hearts and diamonds red).
+  void handsAndSuitsAreLabelled() {
+    const char* hands[4] = {"north", "east", "south", "west"};
+    const char* suits[4] = {"Spades", "Hearts", "Diamonds", "Clubs"};
+    const QString letters[4] = {"N", "E", "S", "W"};
+    const QString symbols[4] = {QString(QChar(0x2660)), QString(QChar(0x2665)),
+                                QString(QChar(0x2666)), QString(QChar(0x2663))};
+    for (int hand = 0; hand < 4; ++hand) {
+      auto* letter = viewer_->findChild<QLabel*>(QString(hands[hand]) + "Label");
+      QVERIFY(letter != nullptr);
+      QCOMPARE(letter->text(), letters[hand]);
+      for (int suit = 0; suit < 4; ++suit) {
+        auto* symbol =
+            viewer_->findChild<CColorStatic*>(QString(hands[hand]) + suits[suit] + "Symbol");
+        QVERIFY(symbol != nullptr);
+        QCOMPARE(symbol->text(), symbols[suit]);
+        QCOMPARE(symbol->TextColour(), suit == 1 || suit == 2 ? kRed : kBlack);
+        const QRect line = viewer_->SuitLine(hand, suit)->geometry();
+        QCOMPARE(symbol->geometry().top(), line.top());
+        QVERIFY(symbol->geometry().right() < line.left());
+      }
+    }
+  }
+
   void initialisationShowsNoDealAndDisablesTheArrows() {
     QCOMPARE(viewer_->pos(), QPoint(20, 30));
     QCOMPARE(viewer_->size(), viewer_->Units().ToPixels(QSize(204, 165)));
