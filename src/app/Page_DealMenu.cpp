@@ -187,17 +187,27 @@ void Page_DealMenu::OnShow() {
   shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   m_Summary->setPlainText(shown);
 
-  if (Configure()) {
-    LoadFile();
-  }
+  SwitchOffMachineTriggers(m_Send, [] { TRACE('W', "Error sending command\n"); });
+  // Settings the machine did not take leave the page usable: the status line says so and the
+  // next start sends them again before it deals.
+  m_SetupPending = !Configure();
+  LoadFile();
 }
 
-// Sends the machine the settings; false when it refused the stop card or the barcode.
+// Sends the machine the stop card and the barcode; false, with the status line saying which and
+// why, when it did not take one.
 bool Page_DealMenu::Configure() {
-  SwitchOffMachineTriggers(m_Send, [] { TRACE('W', "Error sending command\n"); });
   std::string reply;
-  return m_Send(StopCardCommand(m_Run.settings().stop_card), reply) == machine_status::kOk &&
-         m_Send(BarcodeCommand(m_Run.settings().card_barcode), reply) == machine_status::kOk;
+  for (const char* command : {StopCardCommand(m_Run.settings().stop_card),
+                              BarcodeCommand(m_Run.settings().card_barcode)}) {
+    const int code = m_Send(command, reply);
+    if (code != machine_status::kOk) {
+      TRACE('W', "Setting not taken: %s\n", command);
+      m_Host->SetStatusText(SetupRefusedText(command, code).c_str());
+      return false;
+    }
+  }
+  return true;
 }
 
 void Page_DealMenu::LoadFile() {
@@ -235,6 +245,12 @@ void Page_DealMenu::LoadFile() {
         QString::fromLocal8Bit(ReadSettingString(kDealMenu, "NumberOfCopies", "").c_str()));
   }
   OnCopiesChanged();
+  if (const int counter = m_Run.ResumeSameRun(file_name)) {
+    const DealRun::View view = m_Run.Controls();
+    TRACE('I', "Run resumed at send %i\n", counter);
+    const std::string text = "Run resumed at " + view.deal_text + ", " + view.copy_text;
+    m_Host->SetStatusText(text.c_str());
+  }
 
   m_Timer.start();
   m_TimerId = kTimerId;
@@ -288,6 +304,10 @@ void Page_DealMenu::OnTimer() {
     return;
   }
   TRACE('T', "Deal menu Timer\n");
+  // A box the operator is answering (reset, a step) holds the run: no start is taken under it.
+  if (OpenMessageBoxes() > 0) {
+    return;
+  }
   switch (m_Run.state()) {
     case RunState::Sorting:
       PollSorting();
@@ -341,9 +361,17 @@ void Page_DealMenu::PollStartTriggers() {
     case StartTrigger::Result::kOk:
       break;
   }
-  if (m_Run.StartRequested()) {
-    StartDeal();
+  if (!m_Run.StartRequested()) {
+    return;
   }
+  if (m_SetupPending) {
+    if (!Configure()) {
+      m_Run.DropStart();
+      return;
+    }
+    m_SetupPending = false;
+  }
+  StartDeal();
 }
 
 void Page_DealMenu::StartDeal() {
@@ -407,11 +435,13 @@ void Page_DealMenu::OnStartNext() {
 }
 
 void Page_DealMenu::OnReset() {
-  if (ShowMessageBox(DealRun::kResetQuestion, "Warning", BoxButtons::OkCancel) != BoxAnswer::Ok) {
+  // Never while a deal is being sorted: the finished sort would count on from the reset.
+  if (!m_Run.CanAdjust() ||
+      ShowMessageBox(DealRun::kResetQuestion, "Warning", BoxButtons::OkCancel) != BoxAnswer::Ok ||
+      !m_Run.Reset()) {
     return;
   }
   ClearHandLines();
-  m_Run.Reset();
   UpdateControls();
 }
 
@@ -422,11 +452,17 @@ void Page_DealMenu::OnCopiesChanged() {
 
 // Moving the counter by hand asks once per start or show.
 void Page_DealMenu::Step(bool forward) {
+  if (!m_Run.CanAdjust()) {
+    return;
+  }
   if (const char* question = m_Run.AdjustQuestion(forward)) {
     if (ShowMessageBox(question, "Warning", BoxButtons::OkCancel) != BoxAnswer::Ok) {
       return;
     }
     m_Run.ConfirmAdjustment();
+  }
+  if (!m_Run.CanAdjust()) {
+    return;
   }
   m_Run.Step(forward);
   UpdateControls();

@@ -103,6 +103,7 @@ class Page_DealMenu : public GenericChildDialog {
   MachineHost* m_Host;
   SendCommand m_Send;
   DealRun m_Run;
+  bool m_SetupPending = false;  // the machine did not take the stop card or barcode yet
   CDealViewer* m_Viewer = nullptr;
   QTimer m_Timer;
   unsigned m_TimerId = 0;

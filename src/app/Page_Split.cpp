@@ -92,12 +92,24 @@ void Page_Split::OnShow() {
               ReadSettingInt("Parameters", "traystart", 0));
 
   SwitchOffMachineTriggers(m_Send, [] { TRACE('W', "Error sending command\n"); });
+  // A barcode the machine did not take leaves the page usable: the status line says so and the
+  // next start or continue sends it again first.
+  m_CardBarcode = ReadSettingInt("Parameters", "CardBarcode", 0);
+  m_SetupPending = !Configure();
+  m_Timer.start();
+  m_TimerId = kTimerId;
+}
+
+bool Page_Split::Configure() {
   std::string reply;
-  const int card_barcode = ReadSettingInt("Parameters", "CardBarcode", 0);
-  if (m_Send(BarcodeCommand(card_barcode), reply) == machine_status::kOk) {
-    m_Timer.start();
-    m_TimerId = kTimerId;
+  const char* command = BarcodeCommand(m_CardBarcode);
+  const int code = m_Send(command, reply);
+  if (code != machine_status::kOk) {
+    TRACE('W', "Setting not taken: %s\n", command);
+    m_Host->SetStatusText(SetupRefusedText(command, code).c_str());
+    return false;
   }
+  return true;
 }
 
 void Page_Split::OnHide() {
@@ -118,6 +130,10 @@ void Page_Split::OnTimer() {
     return;
   }
   TRACE('T', "Split menu Timer\n");
+  // A box the operator is answering holds the job: no start or continue is taken under it.
+  if (OpenMessageBoxes() > 0) {
+    return;
+  }
   switch (m_Job.state()) {
     case kIdle:
     case kWaitingForRemoval:
@@ -154,7 +170,14 @@ void Page_Split::PollTriggersAndRequests() {
     case StartTrigger::Result::kOk:
       break;
   }
-  switch (m_Job.TakeRequest()) {
+  const SplitJob::Request request = m_Job.TakeRequest();
+  if (request != SplitJob::Request::kNone && m_SetupPending) {
+    if (!Configure()) {
+      return;
+    }
+    m_SetupPending = false;
+  }
+  switch (request) {
     case SplitJob::Request::kStart:
       StartSplit();
       break;

@@ -59,6 +59,8 @@ class Page_Split : public GenericChildDialog {
  private:
   void OnShow();
   void OnHide();
+  // Sends the machine the barcode; false, with the status line saying why, when it did not take it.
+  bool Configure();
   void PollTriggersAndRequests();
   void StartSplit();
   void ContinueSplit();
@@ -68,6 +70,8 @@ class Page_Split : public GenericChildDialog {
   MachineHost* m_Host;
   SendCommand m_Send;
   SplitJob m_Job;
+  int m_CardBarcode = 0;
+  bool m_SetupPending = false;  // the machine did not take the barcode yet
   QTimer m_Timer;
   unsigned m_TimerId = 0;
   bool m_Shown = false;

@@ -24,6 +24,12 @@ JobShared& DealRun::Shared() {
 }
 
 void DealRun::Begin(const Settings& settings) {
+  // The counter moves on only when a sort is reported done, so here it names the first send of
+  // the run left that was not completed.
+  if (!file_name_.empty() && RangeInDealSet()) {
+    left_key_ = Key();
+    left_counter_ = deal_counter_;
+  }
   settings_ = settings;
   trigger_.Enable(settings.button_start != 0, settings.tray_start != 0);
   state_ = State::Idle;
@@ -63,6 +69,29 @@ void DealRun::FileLoaded(DealSet deals, int start_deal, int number_of_deal) {
   deals_ = std::move(deals);
   start_deal_ = start_deal;
   number_of_deal_ = number_of_deal;
+}
+
+DealRun::RunKey DealRun::Key() const {
+  return RunKey{file_name_,        start_deal_,          number_of_deal_,
+                number_of_copies_, settings_.deal_order, settings_.sort_order};
+}
+
+int DealRun::ResumeSameRun(const std::string& file_name) {
+  file_name_ = file_name;
+  if (state_ != State::Idle || !RangeInDealSet() || !(Key() == left_key_) || left_counter_ <= 1 ||
+      left_counter_ > Total()) {
+    return 0;
+  }
+  deal_counter_ = left_counter_;
+  return deal_counter_;
+}
+
+bool DealRun::Reset() {
+  if (state_ != State::Idle) {
+    return false;
+  }
+  deal_counter_ = 1;
+  return true;
 }
 
 void DealRun::SetCopies(const std::string& text) {

@@ -67,8 +67,14 @@ class DealRun {
   static JobShared& Shared();
 
   // A show: Idle, counter 1, no start pending, adjustment to be confirmed again; the triggers
-  // as the settings say.
+  // as the settings say. Where the run stood is kept for ResumeSameRun.
   void Begin(const Settings& settings);
+  // After a show has loaded the file and set the copies: a run that was left part-way (the
+  // machine went away, the operator went to another page, a sort failed) goes on at the first
+  // deal and copy whose sort was not completed, when the file, the range, the copies, the deal
+  // order and the sort order are those it had. Returns the counter it resumed at, or 0 when the
+  // run starts at its beginning.
+  int ResumeSameRun(const std::string& file_name);
   // The settings summary, one line each ending in "\r\n"; an unknown sort order adds no line.
   std::string Summary() const;
   // The file named in the settings is missing (no deals) or unreadable (no deals, and the info
@@ -84,6 +90,8 @@ class DealRun {
 
   // Starts: the page's button, or a signal of the machine seen by PollTriggers.
   void RequestStart() { start_request_ = true; }
+  // Drops a pending start the page cannot carry out (the machine's settings were not taken).
+  void DropStart() { start_request_ = false; }
   bool StartRequested() const { return start_request_; }
   StartTrigger::Result PollTriggers(const SendCommand& send);
   // Takes the pending start for the deal `current_deal` (0-based; the viewer's): clears the
@@ -105,7 +113,11 @@ class DealRun {
   void ConfirmAdjustment() { adjust_confirmed_ = true; }
   void Step(bool forward);
   static constexpr const char* kResetQuestion = "Really want to reset ?";
-  void Reset() { deal_counter_ = 1; }
+  // Back to the first deal of the run; refused (false, nothing changed) while a deal is being
+  // sorted, since the finished sort would count on from where the reset left it.
+  bool Reset();
+  // Steps too are refused while sorting.
+  bool CanAdjust() const { return state_ == State::Idle; }
 
   State state() const { return state_; }
   const Settings& settings() const { return settings_; }
@@ -122,6 +134,18 @@ class DealRun {
   bool RangeInDealSet() const;
   std::string Refusal() const;
 
+  // What identifies a run, for resuming it after a show.
+  struct RunKey {
+    std::string file_name;
+    int start_deal = -1;
+    int number_of_deal = -1;
+    int copies = -1;
+    int deal_order = 0;
+    int sort_order = 0;
+    bool operator==(const RunKey&) const = default;
+  };
+  RunKey Key() const;
+
   JobShared& shared_;
   StartTrigger trigger_;
   Settings settings_;
@@ -134,4 +158,7 @@ class DealRun {
   bool start_request_ = false;
   int deal_counter_ = 1;
   bool adjust_confirmed_ = false;
+  std::string file_name_;  // of the run the last ResumeSameRun saw
+  RunKey left_key_;        // the run as the last show found it when it began
+  int left_counter_ = 1;   // and the first send of it not completed
 };

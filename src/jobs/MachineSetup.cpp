@@ -18,3 +18,10 @@ const char* StopCardCommand(int stopcard) {
 const char* BarcodeCommand(int card_barcode) {
   return card_barcode != 0 ? "BARCODE 5BAR" : "BARCODE 7BAR";
 }
+
+std::string SetupRefusedText(const char* command, int code) {
+  const char* words = machine_status::StatusText(code);
+  return std::string("The machine did not take \"") + command + "\" (" +
+         (words != nullptr ? words : "status " + std::to_string(code)) +
+         "): press Start to try again";
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "JobCommon.h"
 
@@ -15,3 +16,7 @@ void SwitchOffMachineTriggers(const SendCommand& send, const std::function<void(
 const char* StopCardCommand(int stopcard);
 // "BARCODE 5BAR" when `card_barcode` is non-zero, else "BARCODE 7BAR". A static text, not owned.
 const char* BarcodeCommand(int card_barcode);
+
+// What the status line says when the machine did not take the settings a page sends on show
+// ("STOPCARD", "BARCODE"): the command, the code's words, and that a start tries again.
+std::string SetupRefusedText(const char* command, int code);

@@ -1,6 +1,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
+#include <algorithm>
 #include <memory>
 
 #include "ColorStatic.h"
@@ -168,20 +169,104 @@ class DealMenuTest : public QObject {
     }
   }
 
-  void showStopsWhenTheMachineRefuses_data() {
+  // Settings the machine did not take on show leave the page usable: the status line says so,
+  // and the next start sends them again first; a start they still fail deals nothing.
+  void aRefusedSettingIsRetriedAtTheNextStart_data() {
     QTest::addColumn<QString>("refused");
     QTest::newRow("stop card") << "STOPCARD OFF";
     QTest::newRow("barcode") << "BARCODE 7BAR";
   }
-  void showStopsWhenTheMachineRefuses() {
+  void aRefusedSettingIsRetriedAtTheNextStart() {
     QFETCH(QString, refused);
-    host_->Queue(refused.toStdString(), 91, "");
+    const std::string command = refused.toStdString();
+    host_->Queue(command, 91, "");
+    host_->Queue(command, 25, "");
     ShowPage();
-    QCOMPARE(host_->commands.back(), refused.toStdString());
-    QVERIFY(!page_->TimerRunning());
-    QCOMPARE(page_->FileName()->text(), QString());
-    QVERIFY(page_->Deals().empty());
-    QVERIFY(!page_->StartNextButton()->isEnabled());
+    QVERIFY(page_->TimerRunning());
+    QCOMPARE(page_->Deals().size(), size_t{8});
+    QVERIFY(page_->StartNextButton()->isEnabled());
+    QCOMPARE(host_->LastStatus(), "The machine did not take \"" + command +
+                                      "\" (No device or device disconneted): press Start to try "
+                                      "again");
+    host_->TakeCommands();
+    page_->OnStartNext();
+    page_->OnTimer();
+    QCOMPARE(host_->LastStatus(),
+             "The machine did not take \"" + command + "\" (jam): press Start to try again");
+    for (const std::string& sent : host_->TakeCommands()) QVERIFY(sent.rfind("SORT", 0) != 0);
+    page_->OnTimer();  // the start was dropped, not kept for the next tick
+    QCOMPARE(Sorts(), 0);
+    page_->OnStartNext();
+    page_->OnTimer();
+    const std::vector<std::string> sent = host_->TakeCommands();
+    QVERIFY(std::find(sent.begin(), sent.end(), command) != sent.end());
+    QVERIFY(sent.back().rfind("SORT ", 0) == 0);
+  }
+
+  // A run left part-way (the machine went away, another page, a failed sort) goes on where it
+  // stood when the deal menu is shown again with the same file, range, copies and orders;
+  // anything changed, or a reset, starts it at its beginning.
+  void aRunLeftPartWayResumes_data() {
+    QTest::addColumn<QString>("between");
+    QTest::addColumn<int>("counter");
+    QTest::newRow("nothing changed") << "" << 3;
+    QTest::newRow("sorting when hidden") << "sorting" << 3;
+    QTest::newRow("copies changed") << "copies" << 1;
+    QTest::newRow("deal order changed") << "order" << 1;
+    QTest::newRow("range changed") << "range" << 1;
+    QTest::newRow("reset") << "reset" << 1;
+  }
+  void aRunLeftPartWayResumes() {
+    QFETCH(QString, between);
+    QFETCH(int, counter);
+    ShowPage();
+    DealOnce();
+    DealOnce();
+    QCOMPARE(page_->DealCounter(), 3);
+    if (between == "sorting") {
+      page_->OnStartNext();
+      page_->OnTimer();
+      QCOMPARE(page_->State(), Page_DealMenu::RunState::Sorting);
+    } else if (between == "reset") {
+      page_->OnReset();
+    }
+    page_->hide();
+    if (between == "copies") WriteSettingString("DealMenu", "NumberOfCopies", "3");
+    if (between == "order") WriteSettingInt("Parameters", "DealOrder", 1);
+    if (between == "range") WriteSettingInt("CardDistribution", "NumberOfDeal", 2);
+    page_->show();
+    QCOMPARE(page_->DealCounter(), counter);
+    if (counter > 1) {
+      QCOMPARE(host_->LastStatus(), std::string("Run resumed at Deal #2/3, Copy #1/2"));
+      QCOMPARE(page_->StartNextButton()->text(), QString("Next"));
+    }
+  }
+
+  // While the operator answers a reset or a step, no start of the machine's is taken; a reset
+  // or step is refused while a deal is being sorted.
+  void noStartUnderAnOpenBoxAndNoResetWhileSorting() {
+    WriteSettingInt("Parameters", "buttonstart", 1);
+    host_->Always("BUTSTAT", 41, "NO");
+    ShowPage();
+    DealOnce();
+    host_->Queue("BUTSTAT", 40, "YES");
+    const MessageBoxResponder previous = SetMessageBoxResponder([this](const MessageBoxRequest&) {
+      clock_->Advance(20);
+      page_->OnTimer();
+      return BoxAnswer::Ok;
+    });
+    page_->OnReset();
+    SetMessageBoxResponder(previous);
+    QCOMPARE(Sorts(), 1);
+    QCOMPARE(page_->DealCounter(), 1);
+    page_->OnStartNext();
+    page_->OnTimer();
+    QCOMPARE(page_->State(), Page_DealMenu::RunState::Sorting);
+    boxes_->requests.clear();
+    page_->OnReset();
+    page_->OnNextDeal();
+    QVERIFY(boxes_->requests.empty());
+    QCOMPARE(page_->DealCounter(), 1);
   }
 
   // StartDeal 5, three deals, two copies: the sends and their labels for each deal order.
@@ -593,6 +678,13 @@ class DealMenuTest : public QObject {
   }
 
  private:
+  // How many SORT commands went to the machine.
+  int Sorts() const {
+    return static_cast<int>(std::count_if(
+        host_->commands.begin(), host_->commands.end(),
+        [](const std::string& command) { return command.rfind("SORT ", 0) == 0; }));
+  }
+
   void ShowPage() {
     page_ = std::make_unique<Page_DealMenu>("DealMenu", host_.get());
     page_->show();

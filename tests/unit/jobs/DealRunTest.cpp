@@ -305,4 +305,57 @@ TEST_F(DealRunTest, AdjustmentsAskOnceAndStayInTheRun) {
   EXPECT_EQ(run_.NumberOfCopies(), 3);
 }
 
+// A run left part-way resumes at its first send not completed, only for the same file, range,
+// copies and orders; a sort that failed or was cut off counts as not completed.
+TEST_F(DealRunTest, ResumesOnlyTheSameRunAtItsFirstSendNotCompleted) {
+  struct Row {
+    const char* name;
+    const char* file;
+    int deal_order, start, number;
+    const char* copies;
+    int sort_order;
+    bool fail_last;  // the third sort is refused by the machine
+    int resumed;
+  } const rows[] = {
+      {"same run", "a.bri", 0, 1, 4, "2", 0, false, 3},
+      {"failed sort", "a.bri", 0, 1, 4, "2", 0, true, 3},
+      {"other file", "b.bri", 0, 1, 4, "2", 0, false, 0},
+      {"other sort order", "a.bri", 0, 1, 4, "2", 1, false, 0},
+      {"other deal order", "a.bri", 1, 1, 4, "2", 0, false, 0},
+      {"other range", "a.bri", 0, 2, 3, "2", 0, false, 0},
+      {"other copies", "a.bri", 0, 1, 4, "1", 0, false, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Load(0, 1, 4, "2");
+    run_.Reset();  // whatever the row before left
+    Load(0, 1, 4, "2");
+    EXPECT_EQ(run_.ResumeSameRun("a.bri"), 0);
+    for (int k = 0; k < 2; ++k) {
+      SendCurrent();
+      EXPECT_EQ(PollLater().kind, Poll::kDealDone);
+    }
+    if (row.fail_last) {
+      machine_.Queue("SORT", 20, "bad parameter");
+      EXPECT_FALSE(run_.Sort(run_.TakeStart(run_.Controls().show_deal - 1), machine_.Send()));
+    } else {
+      SendCurrent();  // cut off: the page is left while the machine sorts
+    }
+    Load(row.deal_order, row.start, row.number, row.copies, row.sort_order);
+    EXPECT_EQ(run_.ResumeSameRun(row.file), row.resumed);
+    EXPECT_EQ(run_.DealCounter(), row.resumed == 0 ? 1 : row.resumed);
+    EXPECT_EQ(run_.state(), State::Idle);
+  }
+  // A reset is not undone by the next show, and it is refused while sorting.
+  Load(0, 1, 4, "2");
+  run_.ResumeSameRun("a.bri");
+  SendCurrent();
+  EXPECT_FALSE(run_.Reset());
+  EXPECT_FALSE(run_.CanAdjust());
+  EXPECT_EQ(PollLater().kind, Poll::kDealDone);
+  EXPECT_TRUE(run_.Reset());
+  Load(0, 1, 4, "2");
+  EXPECT_EQ(run_.ResumeSameRun("a.bri"), 0);
+}
+
 }  // namespace
