@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "DealFiles.h"
+#include "DealViewer.h"
 #include "MachineRig.h"
 #include "Page_DealMenu.h"
 #include "Settings.h"
@@ -153,6 +154,119 @@ TEST_F(Soak, TwoThousandBoards) {
   // limit by what those seconds write (here some 45 boards, as no time goes into sorting).
   EXPECT_LE(largest_log, uintmax_t{kLogLimit} + 64 * 1024);
   EXPECT_GT(trims, 0) << "the log was never trimmed";
+}
+
+// An operator's whole day: 12 hours of the fake clock with the deal menu shown and polling at
+// its 20 ms pace, 500 boards (50 deals in 10 copies) dealt spread over the day, and a two-second
+// cable glitch every hour in the middle of a sort. After each glitch the operator opens the deal
+// menu again and the run goes on where it stood. Every board the program reports done must hold
+// its deal's hands in the pockets, every deal must be reported done exactly its copies, and the
+// resident memory and the log file must stay flat.
+TEST_F(Soak, TwelveHoursWithAGlitchEveryHour) {
+  constexpr int kDayDeals = 50;
+  constexpr int kCopies = 10;
+  constexpr int kBoards = kDayDeals * kCopies;
+  constexpr uint32_t kHour = 3600 * 1000;
+  // QUADRELLE_SOAK_HOURS shortens the day for a quick look.
+  const char* hours_text = std::getenv("QUADRELLE_SOAK_HOURS");
+  const uint32_t hours = hours_text != nullptr ? static_cast<uint32_t>(std::atoi(hours_text)) : 12;
+  ASSERT_GE(hours, 2u);
+  const uint32_t kDay = hours * kHour;
+  constexpr int kPocketHand[4] = {kWest, kSouth, kEast, kNorth};  // "NESW"
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string log = dir.path().toStdString() + "/Quadrelle.txt";
+  TraceSetFileName(log.c_str());
+  TraceSetSizeLimit(kLogLimit);
+  ASSERT_EQ(TraceSetState(TRACE_RUNNING), TRACE_RUNNING);
+
+  ASSERT_TRUE(WriteBriFile("day.bri", MakeDeals(kDayDeals)));
+  WriteSettingString("CardDistribution", "Filename", "day.bri");
+  WriteSettingInt("CardDistribution", "StartDeal", 1);
+  WriteSettingInt("CardDistribution", "NumberOfDeal", kDayDeals);
+  WriteSettingString("DealMenu", "LastFile", "day.bri");
+  WriteSettingString("DealMenu", "NumberOfCopies", std::to_string(kCopies).c_str());
+  WriteSettingInt("Parameters", "DealOrder", 1);
+  WriteSettingInt("Parameters", "SortOrder", 0);
+  WriteSettingInt("Parameters", "buttonstart", 1);
+  WriteSettingInt("Parameters", "traystart", 1);
+  Connect();
+  dialog_->ShowPage(3);
+  auto* page = static_cast<Page_DealMenu*>(dialog_->Page(3));
+  ASSERT_TRUE(page->TimerRunning());
+
+  std::vector<int> done(kDayDeals, 0);
+  int reported = 0, wrong = 0, glitches = 0, returns = 0, resumed = 0;
+  int sending = -1;  // the deal of the sort under way
+  const uint32_t start = Now();
+  uint32_t next_board = start + 1000;
+  uint32_t next_glitch = start + kHour / 2;
+  long hour_one_kib = 0;
+  uintmax_t largest_log = 0;
+  std::printf("hour  0: resident %ld KiB, log %ju bytes\n", ResidentKiB(), FileSize(log));
+  for (uint32_t elapsed = 0; elapsed < kDay; elapsed = Now() - start) {
+    clock_.Advance(kTickMs);
+    dialog_->OnKickIdle();
+    ReplugWhenDue();
+    if (page->isHidden() && dialog_->MachineLink() != nullptr) {
+      dialog_->ShowPage(3);  // the operator opens the deal menu again
+      ++returns;
+      resumed += dialog_->StatusPane()->text().startsWith("Run resumed at");
+    }
+    if (page->isHidden()) continue;
+    const bool was_sorting = page->State() == Page_DealMenu::RunState::Sorting;
+    const int counter_before = page->DealCounter();
+    page->OnTimer();
+    const bool now_sorting = page->State() == Page_DealMenu::RunState::Sorting;
+    if (!was_sorting && now_sorting) {
+      sending = page->Viewer()->GetCurrentDeal();
+    } else if (was_sorting && !now_sorting &&
+               (page->DealCounter() != counter_before || page->DealCounter() == 1)) {
+      // Reported done: the pockets hold this deal's hands.
+      const Deal& deal = page->Deals()[static_cast<size_t>(sending)];
+      for (int pocket = 1; pocket <= 4; ++pocket) {
+        const uint8_t* hand = deal.HandCards(kPocketHand[pocket - 1]);
+        std::vector<int> want(hand, hand + kCardsInHand), got = sim_->machine.Pocket(pocket);
+        std::sort(want.begin(), want.end());
+        std::sort(got.begin(), got.end());
+        wrong += want != got;
+      }
+      ++done[static_cast<size_t>(sending)];
+      ++reported;
+    }
+    if (now_sorting && static_cast<int32_t>(Now() - next_glitch) >= 0 && Plugged()) {
+      PullFor(2000);
+      ++glitches;
+      next_glitch += kHour;
+    }
+    if (!now_sorting && reported < kBoards && static_cast<int32_t>(Now() - next_board) >= 0) {
+      page->OnStartNext();
+      next_board += (kDay - 60 * 1000) / kBoards;
+    }
+    // What the rig itself records of the traffic is not the program's memory.
+    sim_log_.clear();
+    device_->writes.clear();
+    largest_log = std::max(largest_log, FileSize(log));
+    if (elapsed % kHour < kTickMs && elapsed >= kHour) {
+      const long resident = ResidentKiB();
+      if (hour_one_kib == 0) hour_one_kib = resident;
+      std::printf("hour %2u: resident %ld KiB, log %ju bytes, %d boards\n", elapsed / kHour,
+                  resident, FileSize(log), reported);
+    }
+  }
+  const long end_kib = ResidentKiB();
+  std::printf("day: %d boards reported, %d glitches, %d returns to the deal menu (%d resumed)\n",
+              reported, glitches, returns, resumed);
+  std::printf("resident: after hour 1 %ld KiB, after hour %u %ld KiB; log at most %ju bytes\n",
+              hour_one_kib, hours, end_kib, largest_log);
+  EXPECT_EQ(reported, kBoards);
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(std::count(done.begin(), done.end(), kCopies), kDayDeals) << "a deal dealt too often";
+  EXPECT_GE(glitches, static_cast<int>(hours) - 1);
+  EXPECT_EQ(resumed, returns);
+  EXPECT_LE(largest_log, uintmax_t{kLogLimit} + kLogLimit / 4);
+  // Flat: what the first hour brought in may stay, the eleven after it add next to nothing.
+  EXPECT_LT(end_kib - hour_one_kib, 4 * 1024);
 }
 
 }  // namespace
