@@ -1,15 +1,27 @@
 // quadrelle-screens DIR: takes a picture of the main window with each of its pages, for the
 // operator's guide. scripts/screenshots runs it under a virtual X display.
+#include <poll.h>
+
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <string>
+#include <thread>
 
+#include "FooButton.h"
 #include "GenericChildDialog.h"
+#include "Page_DealMenu.h"
 #include "Settings.h"
+#include "SimServer.h"
+#include "SimSlot.h"
+#include "USBinterface.h"
 #include "log.h"
 #include "maindlg.h"
 
@@ -46,6 +58,90 @@ std::string WriteDemoFile(const QDir& dir) {
   return path;
 }
 
+uint32_t SteadyMs() {
+  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+// A simulated machine on emulator slot 00, served from a thread of its own as quadrelle-sim
+// serves it, for the pictures that need a machine.
+class SlotMachine {
+ public:
+  SlotMachine() : state_(Options()), thread_([this] { Run(); }) {}
+  ~SlotMachine() {
+    stop_ = true;
+    thread_.join();
+  }
+  void SetPlugged(bool plugged) { plugged_ = plugged; }
+
+ private:
+  static qsim::MachineOptions Options() {
+    qsim::MachineOptions options;
+    options.card_ms = 1;
+    return options;
+  }
+  void Run() {
+    qsim::SimServer server(state_, [](const std::string&) {});
+    const std::string path = qsim::SlotPath(qsim::EmulatorDirectory(), 0);
+    while (!stop_) {
+      if (state_.link.plugged != plugged_) {
+        state_.link.plugged = plugged_;
+        if (!plugged_) server.Disconnect("unplugged");
+      }
+      server.PlugInto(path, SteadyMs());
+      server.Pump(SteadyMs());
+      pollfd p{server.fd(), POLLIN, 0};
+      ::poll(&p, server.fd() >= 0 ? 1 : 0, 2);
+    }
+  }
+
+  qsim::SimState state_;
+  std::atomic<bool> plugged_{true};
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// Runs the program's loop until `done` or five seconds have passed.
+bool RunUntil(const std::function<bool()>& done) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!done() && waited.elapsed() < 5000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return done();
+}
+
+bool Save(QWidget& window, const QDir& out, const QString& name) {
+  const QString file = out.filePath(name);
+  if (!window.grab().save(file)) {
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    return false;
+  }
+  std::printf("%s\n", qPrintable(file));
+  return true;
+}
+
+// A run dealt up to its third board, the cable pulled and put back, the deal menu opened again:
+// the run goes on at the board it stood at.
+bool ResumedRun(CMainDlg& dialog, const QDir& out) {
+  SlotMachine machine;
+  auto* page = static_cast<Page_DealMenu*>(dialog.Page(3));
+  if (!RunUntil([&] { return dialog.MachineLink() != nullptr; })) return false;
+  dialog.ShowPage(3);
+  for (int board = 1; board <= 2; ++board) {
+    page->OnStartNext();
+    if (!RunUntil([&] { return page->DealCounter() == board + 1; })) return false;
+  }
+  machine.SetPlugged(false);
+  if (!RunUntil([&] { return dialog.MachineLink() == nullptr; })) return false;
+  machine.SetPlugged(true);
+  if (!RunUntil([&] { return dialog.MachineLink() != nullptr; })) return false;
+  dialog.MenuButton(3)->click();  // the operator opens the deal menu again
+  Settle();
+  return Save(dialog, out, QStringLiteral("7-run-resumed.png"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,6 +163,11 @@ int main(int argc, char** argv) {
   WriteSettingInt("CardDistribution", "StartDeal", 3);
   WriteSettingInt("CardDistribution", "NumberOfDeal", 8);
   WriteSettingInt("Parameters", "dealvisible", 1);
+  WriteSettingInt("Parameters", "justdealtvisible", 1);
+  WriteSettingString("DealMenu", "LastFile", demo.c_str());
+  WriteSettingString("DealMenu", "NumberOfCopies", "2");
+  // The pictures of the pages are taken without a machine; the resumed run plugs one in.
+  EnableEmulatorLink(true);
   CMainDlg dialog;
   dialog.show();
   Settle();
@@ -84,5 +185,10 @@ int main(int argc, char** argv) {
       std::printf("%s\n", qPrintable(file));
     }
   }
+  if (!ResumedRun(dialog, out)) {
+    std::fprintf(stderr, "the resumed run could not be pictured\n");
+    ++failures;
+  }
+  EnableEmulatorLink(false);
   return failures == 0 ? 0 : 1;
 }
