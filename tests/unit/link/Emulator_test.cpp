@@ -230,4 +230,28 @@ TEST_F(EmulatorLinkTest, LeftoverSocketsAreTakenOverButOtherFilesAreLeftAlone) {
   ::unlink((dir_ + "/tppipe01").c_str());
 }
 
+// Two copies on one computer: each bound copy serves only its own slot, and no copy takes a
+// slot another one already serves.
+TEST_F(EmulatorLinkTest, BoundCopiesShareTheSlotsOnePerMachine) {
+  EmulatorLink other_copy(dir_);
+  EXPECT_EQ(FindDevice(0, MachineFilter("45")), nullptr);
+  for (int slot = 0; slot < EmulatorLink::kSlots; ++slot) {
+    EXPECT_EQ(emulator_->Listening(slot), slot == 3) << slot;
+  }
+  int error = 0;
+  EXPECT_EQ(other_copy.Listen(0, &error), EmulatorLink::ListenResult::kListening);
+
+  ScriptedMachine ours(ConnectTo(emulator_->SlotPath(3)));
+  ScriptedMachine theirs(ConnectTo(other_copy.SlotPath(0)));
+  UsbInterface* device = FindDevice(0, MachineFilter("45"));
+  ASSERT_NE(device, nullptr);
+  owned_.push_back(device);
+  EXPECT_EQ(device->Id(), 45u);
+  // A copy without a machine of its own serves the rest but never the other copy's slot.
+  EXPECT_EQ(FindDevice(0), nullptr);
+  EXPECT_FALSE(emulator_->Listening(0));
+  EXPECT_TRUE(emulator_->Listening(9));
+  EXPECT_TRUE(other_copy.Peek(0, &error));
+}
+
 }  // namespace
