@@ -15,6 +15,8 @@ class CVPCtrlApp {
 
   bool CloseRequested() const { return m_CloseRequest != 0; }
   const QString& CommandLine() const { return m_CommandLine; }
+  // The machine "--machine WHICH" bound this copy to ("" for none).
+  const QString& Machine() const { return m_Machine; }
 
   // Shows a critical trace line to the operator, then ends the dialog loop with exit code 1
   // when a main window exists.
@@ -29,8 +31,23 @@ class CVPCtrlApp {
   void ReadSwitches();
 
   QString m_CommandLine;
+  // The command line without "--machine WHICH": the switches are looked for in it, so a
+  // machine's name never reads as a switch.
+  QString m_Switches;
+  QString m_Machine;
+  bool m_MachineMissing = false;
   int m_CloseRequest = 0;
 };
 
 // True when `pattern` matches anywhere in the command line.
 bool CommandLineHas(const QString& command_line, const char* pattern);
+
+// Takes "--machine WHICH" or "--machine=WHICH" out of `arguments` and returns WHICH ("" when
+// the switch is not there). *missing is set when the switch is there without a machine.
+QString TakeMachineArgument(QStringList& arguments, bool* missing);
+
+// What a copy bound to `machine` ("" for none) calls itself: the instance checker's unique
+// name, the window caption's tail and the trace log's file name.
+QString InstanceName(const QString& machine);
+QString MachineCaption(const QString& machine);
+QString LogFileName(const QString& machine);
