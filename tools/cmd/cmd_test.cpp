@@ -120,6 +120,20 @@ TEST_F(CmdTool, NoMachineIsExitStatusTwo) {
   EXPECT_EQ(status, 2);
 }
 
+// The list shows the machine waiting on a slot, takes none, and says when there is none.
+TEST_F(CmdTool, ListShowsOneLinePerMachine) {
+  std::thread machine(ServeMachine, dir_ + "/tppipe04");
+  int status = -1;
+  EXPECT_EQ(RunTool("-emulator --wait 1 --list", &status),
+            "46\temulator\t" + dir_ + "/tppipe04\t-\tfree\n");
+  EXPECT_EQ(status, 0);
+  machine.join();  // the tool hung up on it
+  EXPECT_EQ(RunTool("-emulator --wait 0.3 --list", &status), "");
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(RunTool("--list STAT", &status), "");
+  EXPECT_EQ(status, 2);
+}
+
 // Help and version answer at once on standard output, without looking for a machine; an unknown
 // option is a wrong call.
 TEST_F(CmdTool, HelpVersionAndWrongCalls) {

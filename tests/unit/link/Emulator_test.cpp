@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "MachineList.h"
 
 namespace {
 
@@ -252,6 +253,26 @@ TEST_F(EmulatorLinkTest, BoundCopiesShareTheSlotsOnePerMachine) {
   EXPECT_FALSE(emulator_->Listening(0));
   EXPECT_TRUE(emulator_->Listening(9));
   EXPECT_TRUE(other_copy.Peek(0, &error));
+}
+
+// The list shows a slot another copy serves as held, without connecting to it, and a machine
+// waiting on a free slot as free; the slot is given up again afterwards.
+TEST_F(EmulatorLinkTest, TheListShowsServedSlotsHeldAndWaitingMachinesFree) {
+  EmulatorLink other_copy(dir_);
+  int error = 0;
+  ASSERT_EQ(other_copy.Listen(0, &error), EmulatorLink::ListenResult::kListening);
+  EXPECT_TRUE(SocketListened(other_copy.SlotPath(0)));
+  EXPECT_FALSE(SocketListened(other_copy.SlotPath(1)));
+  ASSERT_EQ(emulator_->Listen(2, &error), EmulatorLink::ListenResult::kListening);
+  ScriptedMachine waiting(ConnectTo(emulator_->SlotPath(2)));
+
+  std::vector<std::string> lines;
+  for (const MachineListing& machine : ListMachines(100)) lines.push_back(ListingLine(machine));
+  EXPECT_EQ(lines, (std::vector<std::string>{"42\temulator\t" + dir_ + "/tppipe00\t-\theld",
+                                             "44\temulator\t" + dir_ + "/tppipe02\t-\tfree"}));
+  EXPECT_FALSE(other_copy.Peek(0, &error));  // never probed
+  EXPECT_FALSE(emulator_->InUse(2));
+  EXPECT_TRUE(ConnectionList().empty());
 }
 
 }  // namespace
