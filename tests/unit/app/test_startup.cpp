@@ -91,22 +91,8 @@ TEST_F(StartupTest, TheMachineSwitchIsTakenOutOfTheCommandLine) {
   EXPECT_EQ(app.Machine(), "x-close");
 }
 
+// The instance name and the caption carry the machine.
 TEST_F(StartupTest, ABoundCopyNamesItselfAfterItsMachine) {
-  const struct {
-    QString machine;
-    QString instance;
-    QString caption;
-    QString log;
-  } cases[] = {
-      {"", "Quadrelle", "", "Quadrelle.txt"},
-      {"42", "Quadrelle-42", " - machine 42", "Quadrelle-42.txt"},
-      {"0000ABCD", "Quadrelle-0000ABCD", " - machine 0000ABCD", "Quadrelle-0000ABCD.txt"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(InstanceName(c.machine), c.instance);
-    EXPECT_EQ(MachineCaption(c.machine), c.caption);
-    EXPECT_EQ(LogFileName(c.machine), c.log);
-  }
   CMainDlg bound(nullptr, MachineFilter("42"));
   EXPECT_EQ(bound.InstanceChecker().CellName(), "CInstanceChecker_MMF_Quadrelle-42");
   QTimer::singleShot(100, [&bound] {
@@ -168,13 +154,6 @@ TEST_F(StartupTest, ASecondCopyForTheSameMachineCloseEndsTheFirst) {
   QFile log(QDir::current().filePath("Quadrelle-42.txt"));
   ASSERT_TRUE(log.open(QIODevice::ReadOnly));
   EXPECT_TRUE(log.readAll().contains("--machine 42"));
-}
-
-TEST_F(StartupTest, ASecondCopyForTheSameMachineEndsAtOnce) {
-  CVPCtrlApp app(QStringList{"--machine", "42"});
-  LaunchLater(QStringList{"--machine", "42"});
-  EXPECT_EQ(app.InitInstance(), 42);  // still running until the test ended it
-  EXPECT_EQ(other_exit_, 0);
 }
 
 TEST_F(StartupTest, CopiesForOtherMachinesRunSideBySide) {

@@ -7,19 +7,6 @@ namespace {
 
 using qplatform::FakeDevice;
 
-TEST(MachineListTest, OneTabSeparatedLinePerMachine) {
-  const struct {
-    MachineListing machine;
-    const char* line;
-  } cases[] = {
-      {{0xABCD, "HID", "/dev/hidraw1", "0000ABCD", false},
-       "43981\tHID\t/dev/hidraw1\t0000ABCD\tfree"},
-      {{42, "emulator", "/run/tppipe00", "", true}, "42\temulator\t/run/tppipe00\t-\theld"},
-      {{0, "HID", "/dev/hidraw2", "", true}, "0\tHID\t/dev/hidraw2\t-\theld"},
-  };
-  for (const auto& c : cases) EXPECT_EQ(ListingLine(c.machine), c.line);
-}
-
 TEST_F(LinkTest, TheListShowsEveryMachineAndWhoHoldsItWithoutTakingOne) {
   AddHid("/dev/hidraw1", L"00000011");
   auto held_by_other = AddHid("/dev/hidraw2", L"00000022");

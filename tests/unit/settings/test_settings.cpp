@@ -174,27 +174,6 @@ TEST_F(SettingsTest, FirstStartDefaultsFillOnlyAnEmptyStore) {
   EXPECT_EQ(ReadSettingString("Parameters", "DealTool", ""), "/usr/bin/dealer");
 }
 
-TEST(RunSectionsTest, ABoundCopyKeepsItsRunUnderItsMachine) {
-  const struct {
-    const char* machine;
-    const char* name;
-    const char* section;
-  } cases[] = {
-      {"", "CardDistribution", "CardDistribution"},
-      {"", "DealMenu", "DealMenu"},
-      {"42", "CardDistribution", "Machine-42/CardDistribution"},
-      {"0000ABCD", "DealMenu", "Machine-0000ABCD/DealMenu"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(RunSection(c.machine, c.name), c.section) << c.machine << " " << c.name;
-    SetRunSettingsMachine(c.machine);
-    const std::string& wanted = RunSection(c.machine, c.name);
-    EXPECT_EQ(std::string(c.name) == "DealMenu" ? DealMenuSection() : CardDistributionSection(),
-              wanted);
-  }
-  SetRunSettingsMachine("");
-}
-
 // Two windows for two machines and one without a machine: each keeps its file and copies, the
 // parameters are the same for all, and the store without a machine looks as it always did.
 TEST_F(SettingsTest, RunValuesArePerMachineAndParametersShared) {
