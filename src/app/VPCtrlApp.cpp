@@ -3,12 +3,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QPointer>
-#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "FirstStart.h"
 #include "MachineFilter.h"
+#include "MachineSwitch.h"
 #include "MessageBox.h"
 #include "RunSections.h"
 #include "USBinterface.h"
@@ -25,41 +25,6 @@ bool CommandLineHas(const QString& command_line, const char* pattern) {
   RegexpClass matcher(pattern);
   const QByteArray text = command_line.toLocal8Bit();
   return matcher.Match(text.constData()) == 1;
-}
-
-QString TakeMachineArgument(QStringList& arguments, bool* missing) {
-  bool given = false;
-  QString machine;
-  for (qsizetype i = 0; i < arguments.size();) {
-    const QString& argument = arguments[i];
-    if (argument == QLatin1String("--machine")) {
-      given = true;
-      machine = i + 1 < arguments.size() ? arguments[i + 1] : QString();
-      arguments.remove(i, std::min<qsizetype>(2, arguments.size() - i));
-    } else if (argument.startsWith(QLatin1String("--machine="))) {
-      given = true;
-      machine = argument.mid(10);
-      arguments.remove(i);
-    } else {
-      ++i;
-    }
-  }
-  machine = machine.trimmed();
-  // "--machine" at the end, "--machine=" and "--machine ''" name no machine.
-  *missing = given && machine.isEmpty();
-  return machine;
-}
-
-QString InstanceName(const QString& machine) {
-  return machine.isEmpty() ? QStringLiteral("Quadrelle") : QStringLiteral("Quadrelle-") + machine;
-}
-
-QString MachineCaption(const QString& machine) {
-  return machine.isEmpty() ? QString() : QStringLiteral(" - machine ") + machine;
-}
-
-QString LogFileName(const QString& machine) {
-  return InstanceName(machine) + QStringLiteral(".txt");
 }
 
 CVPCtrlApp::CVPCtrlApp(const QStringList& arguments) : m_CommandLine(arguments.join(' ')) {

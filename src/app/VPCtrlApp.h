@@ -41,13 +41,3 @@ class CVPCtrlApp {
 
 // True when `pattern` matches anywhere in the command line.
 bool CommandLineHas(const QString& command_line, const char* pattern);
-
-// Takes "--machine WHICH" or "--machine=WHICH" out of `arguments` and returns WHICH ("" when
-// the switch is not there). *missing is set when the switch is there without a machine.
-QString TakeMachineArgument(QStringList& arguments, bool* missing);
-
-// What a copy bound to `machine` ("" for none) calls itself: the instance checker's unique
-// name, the window caption's tail and the trace log's file name.
-QString InstanceName(const QString& machine);
-QString MachineCaption(const QString& machine);
-QString LogFileName(const QString& machine);

@@ -12,11 +12,11 @@
 
 #include "FooButton.h"
 #include "MachineStatus.h"
+#include "MachineSwitch.h"
 #include "MessageBox.h"
 #include "PageFactory.h"
 #include "Page_Start.h"
 #include "USBinterface.h"
-#include "VPCtrlApp.h"
 #include "log.h"
 #include "version.h"
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "MachineFilter.h"
+#include "MachineSwitch.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "VPCtrlApp.h"
