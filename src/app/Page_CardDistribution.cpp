@@ -16,12 +16,12 @@
 #include "FooButton.h"
 #include "LaunchTool.h"
 #include "MessageBox.h"
+#include "RunSections.h"
 #include "Settings.h"
 #include "log.h"
 
 namespace {
 
-constexpr const char* kSection = "CardDistribution";
 const QColor kFieldWhite(255, 255, 255);
 const QColor kFieldLightRed(255, 192, 192);
 
@@ -237,7 +237,7 @@ void Page_CardDistribution::hideEvent(QHideEvent* event) {
 void Page_CardDistribution::LoadFromStore() {
   m_Viewer->SetDealVisible(ReadSettingInt("Parameters", "dealvisible", 0) != 0);
   TRACE('D', "Loading last filename\n");
-  const std::string path = ReadSettingString(kSection, "Filename", "");
+  const std::string path = ReadSettingString(CardDistributionSection(), "Filename", "");
   if (path.empty()) {
     TRACE('W', "Recent load problem\n");
     m_FileField->clear();
@@ -245,8 +245,8 @@ void Page_CardDistribution::LoadFromStore() {
     return;
   }
   m_FileField->setText(QString::fromStdString(path));
-  m_Start = ReadSettingInt(kSection, "StartDeal", -1);
-  m_Number = ReadSettingInt(kSection, "NumberOfDeal", -1);
+  m_Start = ReadSettingInt(CardDistributionSection(), "StartDeal", -1);
+  m_Number = ReadSettingInt(CardDistributionSection(), "NumberOfDeal", -1);
   if (LoadFile(path)) {
     TRACE('I', "File %s loaded\n", path.c_str());
   } else {
@@ -259,13 +259,13 @@ void Page_CardDistribution::LoadFromStore() {
 void Page_CardDistribution::SaveToStore() {
   const std::string path = m_FileField->text().toStdString();
   TRACE('D', "Saving last filename %s\n", path.c_str());
-  WriteSettingString(kSection, "Filename", path.c_str());
+  WriteSettingString(CardDistributionSection(), "Filename", path.c_str());
   // Read as decimal, as the fields were checked while the page was shown: a leading zero must
   // not turn 010 into deal 8.
   m_Number = ReadDecimal(m_NumberField->text());
   if (m_Number == -1) TRACE('W', " Illigal number in deals\n");
   m_Start = ReadDecimal(m_StartField->text());
   if (m_Start == -1) TRACE('W', " Illigal number in startdeals\n");
-  WriteSettingInt(kSection, "StartDeal", m_Start);
-  WriteSettingInt(kSection, "NumberOfDeal", m_Number);
+  WriteSettingInt(CardDistributionSection(), "StartDeal", m_Start);
+  WriteSettingInt(CardDistributionSection(), "NumberOfDeal", m_Number);
 }

@@ -16,14 +16,13 @@
 #include "MachineSetup.h"
 #include "MachineStatus.h"
 #include "MessageBox.h"
+#include "RunSections.h"
 #include "Settings.h"
 #include "log.h"
 
 namespace {
 
 const char* const kParameters = "Parameters";
-const char* const kCardDistribution = "CardDistribution";
-const char* const kDealMenu = "DealMenu";
 
 // The hand-line group that shows a pocket: the columns, left to right, are pockets 4, 3, 2, 1
 // and hold the groups 1, 3, 0, 2.
@@ -211,7 +210,7 @@ bool Page_DealMenu::Configure() {
 }
 
 void Page_DealMenu::LoadFile() {
-  const std::string file_name = ReadSettingString(kCardDistribution, "Filename", "");
+  const std::string file_name = ReadSettingString(CardDistributionSection(), "Filename", "");
   m_FileName->setText(QString::fromLocal8Bit(file_name.c_str()));
   DealSet deals;
   bool loaded = false;
@@ -222,8 +221,8 @@ void Page_DealMenu::LoadFile() {
     TRACE('W', "Error reading deals\n");
     m_Run.FileUnreadable();
   } else {
-    m_Run.FileLoaded(std::move(deals), ReadSettingInt(kCardDistribution, "StartDeal", -1),
-                     ReadSettingInt(kCardDistribution, "NumberOfDeal", -1));
+    m_Run.FileLoaded(std::move(deals), ReadSettingInt(CardDistributionSection(), "StartDeal", -1),
+                     ReadSettingInt(CardDistributionSection(), "NumberOfDeal", -1));
     loaded = true;
   }
   // The viewer must not go on offering the deals of a file that is no longer there.
@@ -233,16 +232,16 @@ void Page_DealMenu::LoadFile() {
     return;
   }
 
-  const std::string last_file = ReadSettingString(kDealMenu, "LastFile", "");
+  const std::string last_file = ReadSettingString(DealMenuSection(), "LastFile", "");
   const QSignalBlocker quiet(m_Copies);
   if (last_file != file_name) {
     TRACE('D', "Lastfile <> currentfile\n");
-    WriteSettingString(kDealMenu, "LastFile", file_name.c_str());
+    WriteSettingString(DealMenuSection(), "LastFile", file_name.c_str());
     m_Copies->setText(Latin1("1"));
   } else {
     TRACE('D', "Lastfile == currentfile\n");
     m_Copies->setText(
-        QString::fromLocal8Bit(ReadSettingString(kDealMenu, "NumberOfCopies", "").c_str()));
+        QString::fromLocal8Bit(ReadSettingString(DealMenuSection(), "NumberOfCopies", "").c_str()));
   }
   OnCopiesChanged();
   if (const int counter = m_Run.ResumeSameRun(file_name)) {
@@ -261,7 +260,8 @@ void Page_DealMenu::OnHide() {
   m_Timer.stop();
   m_TimerId = 0;
   TRACE('D', "Saving Dealmenu choices\n");
-  WriteSettingString(kDealMenu, "NumberOfCopies", m_Copies->text().toLocal8Bit().constData());
+  WriteSettingString(DealMenuSection(), "NumberOfCopies",
+                     m_Copies->text().toLocal8Bit().constData());
 }
 
 void Page_DealMenu::UpdateControls() {

@@ -7,7 +7,10 @@
 #include <string>
 
 #include "FirstStart.h"
+#include "MachineFilter.h"
+#include "MachineSwitch.h"
 #include "MessageBox.h"
+#include "RunSections.h"
 #include "USBinterface.h"
 #include "log.h"
 #include "maindlg.h"
@@ -24,7 +27,11 @@ bool CommandLineHas(const QString& command_line, const char* pattern) {
   return matcher.Match(text.constData()) == 1;
 }
 
-CVPCtrlApp::CVPCtrlApp(const QStringList& arguments) : m_CommandLine(arguments.join(' ')) {}
+CVPCtrlApp::CVPCtrlApp(const QStringList& arguments) : m_CommandLine(arguments.join(' ')) {
+  QStringList rest = arguments;
+  m_Machine = TakeMachineArgument(rest, &m_MachineMissing);
+  m_Switches = rest.join(' ');
+}
 
 void CVPCtrlApp::OnCriticalError(const char* text) {
   char message[1200];
@@ -37,27 +44,37 @@ void CVPCtrlApp::OnCriticalError(const char* text) {
 
 void CVPCtrlApp::StartLog() {
   // The platform's paths are longer than the log keeps; TraceSetFileName cuts what is too long.
-  const QByteArray path = QDir::currentPath().toLocal8Bit() + "/Quadrelle.txt";
+  // A copy bound to a machine keeps its own file, so two copies never write or trim one.
+  const QByteArray path =
+      QDir::currentPath().toLocal8Bit() + '/' + LogFileName(m_Machine).toLocal8Bit();
   TraceSetFileName(path.constData());
   TraceSetSizeLimit(kLogSizeLimit);
   TraceSetState(TRACE_RUNNING);
 }
 
 void CVPCtrlApp::ReadSwitches() {
-  if (CommandLineHas(m_CommandLine, "-close")) {
+  if (CommandLineHas(m_Switches, "-close")) {
     m_CloseRequest = 1;
   }
-  if (CommandLineHas(m_CommandLine, "-console")) {
+  if (CommandLineHas(m_Switches, "-console")) {
     TraceSetConsole(stdout);
   } else {
     TRACE('I', "No console mode\n");
   }
-  if (CommandLineHas(m_CommandLine, "-emulator")) {
+  if (CommandLineHas(m_Switches, "-emulator")) {
     EnableEmulatorLink(true);
   }
 }
 
 int CVPCtrlApp::InitInstance() {
+  const MachineFilter which(m_Machine.toStdString());
+  if (m_MachineMissing || (!which.Any() && !which.Valid())) {
+    std::fputs(
+        "quadrelle: --machine needs the machine's id or serial number (letters, digits, '-', "
+        "'_' and '.')\n",
+        stderr);
+    return 2;
+  }
   QCoreApplication::setApplicationName(kAppName);
   try {
     StartLog();
@@ -72,7 +89,9 @@ int CVPCtrlApp::InitInstance() {
   } catch (...) {
   }
 
-  CMainDlg dialog;
+  // The run values of a bound copy are its own; the parameters stay shared.
+  SetRunSettingsMachine(m_Machine.toStdString());
+  CMainDlg dialog(nullptr, which);
   g_main_window = &dialog;
   SetMessageBoxMainWindow(&dialog);
   if (dialog.InstanceChecker().IsOtherInstanceRunning()) {

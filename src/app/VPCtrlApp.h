@@ -15,6 +15,8 @@ class CVPCtrlApp {
 
   bool CloseRequested() const { return m_CloseRequest != 0; }
   const QString& CommandLine() const { return m_CommandLine; }
+  // The machine "--machine WHICH" bound this copy to ("" for none).
+  const QString& Machine() const { return m_Machine; }
 
   // Shows a critical trace line to the operator, then ends the dialog loop with exit code 1
   // when a main window exists.
@@ -29,6 +31,11 @@ class CVPCtrlApp {
   void ReadSwitches();
 
   QString m_CommandLine;
+  // The command line without "--machine WHICH": the switches are looked for in it, so a
+  // machine's name never reads as a switch.
+  QString m_Switches;
+  QString m_Machine;
+  bool m_MachineMissing = false;
   int m_CloseRequest = 0;
 };
 

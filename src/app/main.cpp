@@ -9,17 +9,22 @@
 namespace {
 
 const char kHelp[] =
-    "Usage: quadrelle [-console] [-close] [-emulator]\n"
+    "Usage: quadrelle [-console] [-close] [-emulator] [--machine WHICH]\n"
     "\n"
     "The operator's program for the card-dealing machine.\n"
     "\n"
     "  -console    show the trace log in colour on standard output\n"
     "  -close      end the copy of the program that is running, then end\n"
     "  -emulator   also drive a simulated machine (quadrelle-sim) on the emulator slots\n"
+    "  --machine WHICH\n"
+    "              drive only this machine: its id or serial number (quadrelle-cmd --list\n"
+    "              shows them; emulator slot 00 is 42). One window per machine: -close and\n"
+    "              the single running copy count per machine\n"
     "  --help      show this text and end\n"
     "  --version   show the program version and end\n"
     "\n"
-    "The trace log is written to Quadrelle.txt in the current directory.\n";
+    "The trace log is written to Quadrelle.txt in the current directory (Quadrelle-WHICH.txt\n"
+    "for a copy bound to a machine).\n";
 
 }  // namespace
 

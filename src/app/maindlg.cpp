@@ -12,6 +12,7 @@
 
 #include "FooButton.h"
 #include "MachineStatus.h"
+#include "MachineSwitch.h"
 #include "MessageBox.h"
 #include "PageFactory.h"
 #include "Page_Start.h"
@@ -87,8 +88,10 @@ QIcon ApplicationIcon() {
   return QIcon(pixmap);
 }
 
-CMainDlg::CMainDlg(QWidget* parent)
-    : CStatusDialog(kTemplateId, parent, "MainDialog"), m_InstanceChecker("Quadrelle") {
+CMainDlg::CMainDlg(QWidget* parent, const MachineFilter& which)
+    : CStatusDialog(kTemplateId, parent, "MainDialog"),
+      m_InstanceChecker(InstanceName(QString::fromStdString(which.Text()))),
+      m_Connection(which) {
   setWindowTitle(QStringLiteral("Card Dealer"));
   m_MenuGroup.setExclusive(true);
   connect(&m_MainTimer, &QTimer::timeout, this, &CMainDlg::OnTimer);
@@ -111,7 +114,8 @@ CMainDlg::~CMainDlg() {
 bool CMainDlg::OnInitDialog() {
   TraceSetThreadName("MainDlg");
   m_InstanceChecker.PublishMainWindow(this);
-  setWindowTitle(QStringLiteral("Quadrelle") + QString::fromLatin1(GetVersionText()));
+  setWindowTitle(QStringLiteral("Quadrelle") + QString::fromLatin1(GetVersionText()) +
+                 MachineCaption(QString::fromStdString(m_Connection.Which().Text())));
   setFont(DialogFont("Verdana", 10));
   SetTemplateSize(467, 282);
 

@@ -27,7 +27,9 @@ class CMainDlg : public CStatusDialog, public MachineHost, private MachineConnec
   static constexpr int kMainTimerId = 102;
   static constexpr uint32_t kPollIntervalMs = MachineConnection::kPollIntervalMs;
 
-  explicit CMainDlg(QWidget* parent = nullptr);
+  // `which`: the machine this window drives (any machine when Any()); it names the instance
+  // and shows in the caption.
+  explicit CMainDlg(QWidget* parent = nullptr, const MachineFilter& which = MachineFilter());
   ~CMainDlg() override;
 
   CInstanceChecker& InstanceChecker() { return m_InstanceChecker; }

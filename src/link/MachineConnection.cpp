@@ -27,7 +27,7 @@ MachineConnection::Step MachineConnection::Poll(Observer* observer) {
   Step step;
   if (m_Link == nullptr) {
     told.OnSearching();
-    m_Link = FindDevice(0);
+    m_Link = FindDevice(0, m_Which);
     if (m_Link != nullptr) {
       told.OnFound();
       m_Link->ClientInit();

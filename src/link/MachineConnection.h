@@ -10,6 +10,9 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+
+#include "MachineFilter.h"
 
 class UsbInterface;
 
@@ -53,6 +56,9 @@ class MachineConnection {
   };
 
   MachineConnection() = default;
+  // A connection bound to one machine: the search opens and hands out only machines `which`
+  // takes, and waits (at the same pace) while that one is not there.
+  explicit MachineConnection(MachineFilter which) : m_Which(std::move(which)) {}
   // Deletes the held machine, if any; its destructor closes it.
   ~MachineConnection();
   MachineConnection(const MachineConnection&) = delete;
@@ -79,7 +85,11 @@ class MachineConnection {
   // Meaningful after a failure only. Never blocks.
   std::string LastFailure() const;
 
+  // The machine this connection is bound to (Any() when none).
+  const MachineFilter& Which() const { return m_Which; }
+
  private:
+  MachineFilter m_Which;
   UsbInterface* m_Link = nullptr;
   bool m_MutexCreated = false;
   bool m_Paced = false;  // m_NextPoll holds the earliest tick of the next poll

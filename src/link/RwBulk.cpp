@@ -111,18 +111,20 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     record.id = id;
     record.free = 1;
     std::snprintf(record.path, sizeof record.path, "%s", path.c_str());
+    std::snprintf(record.serial, sizeof record.serial, "%.63s", instance);
     list->push_back(record);
   }
   return 1;
 }
 
-UsbInterface* OpenBulkDevice() {
+UsbInterface* OpenBulkDevice(const MachineFilter& which) {
   LinkCall call;
   std::vector<ConnectionRecord> found;
   EnumerateBulkDevices(&found);
   LockConnectionMutex();
-  std::erase_if(found, [](const ConnectionRecord& candidate) {
-    return std::any_of(ConnectionList().begin(), ConnectionList().end(),
+  std::erase_if(found, [&which](const ConnectionRecord& candidate) {
+    return !which.Matches(candidate.id, candidate.serial) ||
+           std::any_of(ConnectionList().begin(), ConnectionList().end(),
                        [&](const ConnectionRecord& r) { return r.id == candidate.id; });
   });
   ReleaseConnectionMutex();

@@ -189,7 +189,7 @@ void UsbInterface::CloseDevice() {
 
 namespace {
 
-UsbInterface* OpenHidDevice() {
+UsbInterface* OpenHidDevice(const MachineFilter& which) {
   TRACE('T', "TestConnect\n");
   qclock::SleepEx(1, true);
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
@@ -245,6 +245,10 @@ UsbInterface* OpenHidDevice() {
       TRACE_FAILURE('W', "Illigal ID %s\n", serial.c_str());
       continue;
     }
+    if (!which.Matches(id, serial)) {
+      TRACE('T', "Not the machine asked for\n");
+      continue;  // closes it again: it may be another copy's
+    }
     uint32_t buffers = 0;
     handle->GetNumInputBuffers(&buffers);
     TRACE('T', "Buffers allocated %u \n", buffers);
@@ -255,6 +259,7 @@ UsbInterface* OpenHidDevice() {
     ConnectionRecord record;
     record.id = id;
     record.free = 1;
+    std::snprintf(record.serial, sizeof record.serial, "%s", serial.c_str());
     UsbInterface* device = new (std::nothrow) UsbInterface(record);
     if (device == nullptr) {
       handle.reset();
@@ -275,10 +280,12 @@ UsbInterface* OpenHidDevice() {
 }
 
 // The emulator slots: a connected client not yet in use becomes a machine with id slot + 42.
-UsbInterface* OpenEmuDevice() {
+// Slots `which` does not take are never listened on, so another copy can serve them.
+UsbInterface* OpenEmuDevice(const MachineFilter& which) {
   qplatform::EmulatorLink* emulator = qplatform::CurrentBackends().emulator;
   if (emulator == nullptr) return nullptr;
   for (int slot = 0; slot < qplatform::EmulatorLink::kSlots; ++slot) {
+    if (!which.Matches(static_cast<uint32_t>(slot) + kEmulatorIdBase, "")) continue;
     if (!emulator->Listening(slot)) {
       if (emulator->Attempted(slot)) continue;
       int error = 0;
@@ -322,17 +329,21 @@ UsbInterface* OpenEmuDevice() {
 }  // namespace
 
 UsbInterface* FindDevice(uint32_t id) {
+  return FindDevice(id, MachineFilter());
+}
+
+UsbInterface* FindDevice(uint32_t id, const MachineFilter& which) {
   LinkCall call;
   for (;;) {
-    if (OpenBulkDevice() != nullptr) {
+    if (OpenBulkDevice(which) != nullptr) {
       TRACE('T', "Found bulk device\n");
       continue;
     }
-    if (OpenHidDevice() != nullptr) {
+    if (OpenHidDevice(which) != nullptr) {
       TRACE('T', "Found interrupt device(s)\n");
       continue;
     }
-    if (OpenEmuDevice() != nullptr) {
+    if (OpenEmuDevice(which) != nullptr) {
       TRACE('T', "Found EMU device(s)\n");
       continue;
     }
@@ -341,6 +352,7 @@ UsbInterface* FindDevice(uint32_t id) {
   UsbInterface* found = nullptr;
   LockConnectionMutex();
   for (ConnectionRecord& record : g_connection_list) {
+    if (!which.Matches(record.id, record.serial)) continue;
     if ((id == 0 && record.free) || (id != 0 && record.id == id)) {
       record.free = 0;
       found = record.device;

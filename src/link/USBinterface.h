@@ -160,6 +160,10 @@ class UsbInterface {
 // list then); nullptr when there is none free or with that id. Machines opened but not handed
 // out stay open in the list, owned by it, until a later search hands them out.
 UsbInterface* FindDevice(uint32_t id);
+// The same search for a copy bound to one machine: only machines `which` takes are opened (a
+// HID machine is opened to read its serial number and closed again when it is not the one),
+// and only they are handed out. Blocks as FindDevice.
+UsbInterface* FindDevice(uint32_t id, const MachineFilter& which);
 
 // The "-emulator" switch: the device search also serves the emulator slots. Never blocks.
 void EnableEmulatorLink(bool on);

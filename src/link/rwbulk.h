@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "LinkFailure.h"
+#include "MachineFilter.h"
 #include "log.h"
 
 class UsbInterface;
@@ -17,6 +18,7 @@ struct ConnectionRecord {
   UsbInterface* device = nullptr;  // the object that owns the machine
   uint32_t free = 0;               // 1: opened but not yet handed out
   char path[256] = {};             // bulk device path; empty for HID
+  char serial[64] = {};            // HID serial number or bulk instance; empty for the emulator
   uint32_t ticket = 0;             // hardware lock queue number, 0 when not holding or waiting
 };
 
@@ -43,12 +45,13 @@ void ResetConnectionMutexForTests();
 // Returns 1 when the device set was had (the list may be unchanged); 0 when it could not be
 // ("SetupDiGetClassDevs failed with %u").
 int EnumerateBulkDevices(std::vector<ConnectionRecord>* list);
-// Opens the first enumerated bulk machine that is not in the ConnectionList yet; it registers
-// itself there, free, and stays owned by the list until FindDevice hands it out.
+// Opens the first enumerated bulk machine that `which` takes and that is not in the
+// ConnectionList yet; it registers itself there, free, and stays owned by the list until
+// FindDevice hands it out.
 // Blocks: as EnumerateBulkDevices, plus the two pipe opens and Init's flush.
 // Returns the machine, or nullptr when there is none new or a pipe or Init failed (what was
 // opened is closed again).
-UsbInterface* OpenBulkDevice();
+UsbInterface* OpenBulkDevice(const MachineFilter& which = MachineFilter());
 
 // Gives the hardware lock of machine `id` back: every waiting ticket moves up by one. Blocks
 // only for the connection mutex. Writes "NOT found" (level W) when no machine has that id.

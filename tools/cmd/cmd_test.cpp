@@ -37,13 +37,17 @@ void ServeMachine(const std::string& path) {
     if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) return;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
   std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  // The file appears when the tool binds, a moment before it listens: try again until then.
+  int fd = -1;
+  for (;;) {
+    fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
     ::close(fd);
-    return;
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   uint32_t transmission = 0;
   PacketRecord p;
@@ -117,6 +121,20 @@ TEST_F(CmdTool, NoMachineIsExitStatusTwo) {
   EXPECT_EQ(RunTool("-emulator --wait 0.3 STAT", &status), "");
   EXPECT_EQ(status, 2);
   EXPECT_EQ(RunTool("", &status), "");
+  EXPECT_EQ(status, 2);
+}
+
+// The list shows the machine waiting on a slot, takes none, and says when there is none.
+TEST_F(CmdTool, ListShowsOneLinePerMachine) {
+  std::thread machine(ServeMachine, dir_ + "/tppipe04");
+  int status = -1;
+  EXPECT_EQ(RunTool("-emulator --wait 1 --list", &status),
+            "46\temulator\t" + dir_ + "/tppipe04\t-\tfree\n");
+  EXPECT_EQ(status, 0);
+  machine.join();  // the tool hung up on it
+  EXPECT_EQ(RunTool("-emulator --wait 0.3 --list", &status), "");
+  EXPECT_EQ(status, 2);
+  EXPECT_EQ(RunTool("--list STAT", &status), "");
   EXPECT_EQ(status, 2);
 }
 

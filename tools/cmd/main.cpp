@@ -1,4 +1,5 @@
 // quadrelle-cmd [-emulator] [--wait SECONDS] [--trace] COMMAND...
+// quadrelle-cmd [-emulator] [--wait SECONDS] --list
 //
 // For the service technician: finds the machine as the program does, sends each command line
 // with the program's 1,000 ms first-reply time-out, and prints one line per command: the raw
@@ -7,6 +8,10 @@
 // --trace shows the trace lines on standard error. A reply whose status code is a machine
 // error is named on standard error too. Exit status: 0 when every exchange succeeded, 1 when one
 // failed, 2 when no machine was found or the command line is wrong.
+//
+// --list prints one line per machine on this computer (id, kind, path, serial, held or free,
+// separated by tabs) and takes none; emulator slots are watched for SECONDS (default 0.6, longer
+// than a simulated machine's 250 ms between tries).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,6 +19,7 @@
 #include <vector>
 
 #include "MachineConnection.h"
+#include "MachineList.h"
 #include "MachineStatus.h"
 #include "USBinterface.h"
 #include "log.h"
@@ -25,6 +31,7 @@ constexpr int kFirstReplyTimeout = 1000;
 
 constexpr const char* kUsage =
     "usage: quadrelle-cmd [-emulator] [--wait SECONDS] [--trace] COMMAND...\n"
+    "       quadrelle-cmd [-emulator] [--wait SECONDS] --list\n"
     "       quadrelle-cmd --help | --version\n";
 
 int Usage() {
@@ -42,7 +49,9 @@ bool Informational(int argc, char** argv) {
         "command: the raw reply, or \"no reply: \" and the reason. -emulator also serves the\n"
         "emulator slots; --wait keeps searching up to SECONDS; --trace shows the trace lines\n"
         "on standard error. Exit status: 0 all succeeded, 1 one failed, 2 no machine or a\n"
-        "wrong call.\n",
+        "wrong call.\n"
+        "--list prints one line per machine found: id, kind (HID, bulk, emulator), path,\n"
+        "serial and whether another program holds it (held / free), separated by tabs.\n",
         stdout);
     return true;
   }
@@ -97,6 +106,19 @@ int RunCommands(UsbInterface& device, const MachineConnection& connection,
   return status;
 }
 
+// Prints the machines found; 0 when there was one, 2 when none.
+int ListRoom(uint32_t wait_ms) {
+  const std::vector<MachineListing> machines = ListMachines(wait_ms);
+  for (const MachineListing& machine : machines) {
+    std::printf("%s\n", ListingLine(machine).c_str());
+  }
+  if (machines.empty()) {
+    std::fprintf(stderr, "quadrelle-cmd: no machine found\n");
+    return 2;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -104,6 +126,8 @@ int main(int argc, char** argv) {
   if (Informational(argc, argv)) return 0;
   bool emulator = false;
   uint32_t wait_ms = 0;
+  bool wait_given = false;
+  bool list = false;
   std::vector<const char*> commands;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "-emulator") == 0) {
@@ -113,6 +137,9 @@ int main(int argc, char** argv) {
       const double seconds = std::strtod(argv[++i], &end);
       if (end == argv[i] || *end != '\0' || seconds < 0 || seconds > 86400) return Usage();
       wait_ms = static_cast<uint32_t>(seconds * 1000);
+      wait_given = true;
+    } else if (std::strcmp(argv[i], "--list") == 0) {
+      list = true;
     } else if (std::strcmp(argv[i], "--trace") == 0) {
       TraceSetStandardOutput(stderr);
     } else if (argv[i][0] == '-' && argv[i][1] == '-') {
@@ -120,6 +147,13 @@ int main(int argc, char** argv) {
     } else {
       commands.push_back(argv[i]);
     }
+  }
+  if (list) {
+    if (!commands.empty()) return Usage();
+    if (emulator) EnableEmulatorLink(true);
+    const int listed = ListRoom(wait_given ? wait_ms : 600);
+    EnableEmulatorLink(false);
+    return listed == 0 && std::ferror(stdout) ? 1 : listed;
   }
   if (commands.empty()) return Usage();
 

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QPixmap>
 #include <QTimer>
 #include <atomic>
@@ -14,10 +15,13 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "FooButton.h"
 #include "GenericChildDialog.h"
+#include "MachineFilter.h"
 #include "Page_DealMenu.h"
+#include "RunSections.h"
 #include "Settings.h"
 #include "SimServer.h"
 #include "SimSlot.h"
@@ -112,14 +116,63 @@ bool RunUntil(const std::function<bool()>& done) {
   return done();
 }
 
-bool Save(QWidget& window, const QDir& out, const QString& name) {
+bool Save(const QPixmap& picture, const QDir& out, const QString& name) {
   const QString file = out.filePath(name);
-  if (!window.grab().save(file)) {
+  if (!picture.save(file)) {
     std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
     return false;
   }
   std::printf("%s\n", qPrintable(file));
   return true;
+}
+
+// Three windows bound to three machines, each with its own range, side by side under their
+// captions (a virtual display draws no window frames, so the caption is drawn above each).
+bool SeveralMachinesPicture(const QDir& out, const std::string& demo) {
+  struct Window {
+    const char* machine;
+    int start;
+    int number;
+  };
+  const Window windows[] = {{"42", 1, 4}, {"43", 5, 4}, {"44", 9, 8}};
+  std::vector<QPixmap> shots;
+  std::vector<QString> captions;
+  for (const Window& w : windows) {
+    SetRunSettingsMachine(w.machine);
+    WriteSettingString(CardDistributionSection(), "Filename", demo.c_str());
+    WriteSettingInt(CardDistributionSection(), "StartDeal", w.start);
+    WriteSettingInt(CardDistributionSection(), "NumberOfDeal", w.number);
+    CMainDlg dialog(nullptr, MachineFilter(w.machine));
+    dialog.show();
+    Settle();
+    dialog.ShowPage(2);
+    Settle();
+    shots.push_back(dialog.grab());
+    captions.push_back(dialog.windowTitle());
+  }
+  SetRunSettingsMachine("");
+  constexpr int kCaption = 26;
+  constexpr int kGap = 12;
+  int width = kGap;
+  int height = 0;
+  for (const QPixmap& shot : shots) {
+    width += shot.width() + kGap;
+    height = std::max(height, shot.height());
+  }
+  QPixmap picture(width, height + kCaption + 2 * kGap);
+  picture.fill(QColor(90, 100, 115));
+  QPainter painter(&picture);
+  int x = kGap;
+  for (size_t i = 0; i < shots.size(); ++i) {
+    const QRect bar(x, kGap, shots[i].width(), kCaption);
+    painter.fillRect(bar, QColor(45, 60, 90));
+    painter.setPen(Qt::white);
+    painter.drawText(bar.adjusted(8, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, captions[i]);
+    painter.drawPixmap(x, kGap + kCaption, shots[i]);
+    x += shots[i].width() + kGap;
+  }
+  painter.end();
+  return Save(picture, out, QStringLiteral("8-several-machines.png"));
 }
 
 // A run dealt up to its third board, the cable pulled and put back, the deal menu opened again:
@@ -139,7 +192,7 @@ bool ResumedRun(CMainDlg& dialog, const QDir& out) {
   if (!RunUntil([&] { return dialog.MachineLink() != nullptr; })) return false;
   dialog.MenuButton(3)->click();  // the operator opens the deal menu again
   Settle();
-  return Save(dialog, out, QStringLiteral("7-run-resumed.png"));
+  return Save(dialog.grab(), out, QStringLiteral("7-run-resumed.png"));
 }
 
 }  // namespace
@@ -190,5 +243,6 @@ int main(int argc, char** argv) {
     ++failures;
   }
   EnableEmulatorLink(false);
+  if (!SeveralMachinesPicture(out, demo)) ++failures;
   return failures == 0 ? 0 : 1;
 }

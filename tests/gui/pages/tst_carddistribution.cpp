@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "PageTestSupport.h"
 #include "Page_CardDistribution.h"
+#include "RunSections.h"
 #include "Settings.h"
 #include "log.h"
 
@@ -42,6 +43,7 @@ class CardDistributionPageTest : public QObject {
     capture_ = std::make_unique<TraceCapture>();
   }
   void cleanup() {
+    SetRunSettingsMachine("");
     SetOpenFileResponder(nullptr);
     capture_.reset();
     host_.reset();
@@ -72,6 +74,44 @@ class CardDistributionPageTest : public QObject {
     QCOMPARE(ReadSettingString("CardDistribution", "Filename", ""), file32_.toStdString());
     QCOMPARE(ReadSettingInt("CardDistribution", "StartDeal", 0), 1);
     QCOMPARE(ReadSettingInt("CardDistribution", "NumberOfDeal", 0), 32);
+  }
+
+  // A window bound to a machine shows and stores that machine's run; the run of the window
+  // without one stays where it was, and the other way round.
+  void aBoundCopyKeepsItsRunUnderItsMachine_data() {
+    QTest::addColumn<QString>("machine");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("number");
+    QTest::newRow("no machine") << ""
+                                << "File contains 32 deals" << 1 << 32;
+    QTest::newRow("machine 42") << "42"
+                                << "File contains 8 deals" << 2 << 3;
+  }
+  void aBoundCopyKeepsItsRunUnderItsMachine() {
+    QFETCH(QString, machine);
+    QFETCH(QString, shown);
+    QFETCH(int, start);
+    QFETCH(int, number);
+    const QString file8 = WriteBriFile(scratch_->Path(), "room.bri", 8);
+    Remember(file32_, 1, 32);
+    QVERIFY(
+        WriteSettingString("Machine-42/CardDistribution", "Filename", file8.toStdString().c_str()));
+    QVERIFY(WriteSettingInt("Machine-42/CardDistribution", "StartDeal", 2));
+    QVERIFY(WriteSettingInt("Machine-42/CardDistribution", "NumberOfDeal", 3));
+    SetRunSettingsMachine(machine.toStdString());
+    page_->show();
+    QCOMPARE(Text(1103), shown);
+    QCOMPARE(page_->Start(), start);
+    QCOMPARE(page_->Number(), number);
+    Field(1007)->setText("1");
+    page_->hide();
+    QCOMPARE(ReadSettingInt(CardDistributionSection(), "StartDeal", 0), 1);
+    // The other window's run is untouched.
+    const char* other = machine.isEmpty() ? "Machine-42/CardDistribution" : "CardDistribution";
+    QCOMPARE(ReadSettingInt(other, "StartDeal", 0), machine.isEmpty() ? 2 : 1);
+    QCOMPARE(QString::fromStdString(ReadSettingString(other, "Filename", "")),
+             machine.isEmpty() ? file8 : file32_);
   }
 
   // First one filter with every deal file (extensions in either case), then each format, then

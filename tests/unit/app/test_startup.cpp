@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSettings>
 #include <QTimer>
 #include <memory>
 #include <string>
 
+#include "MachineFilter.h"
+#include "MachineSwitch.h"
 #include "MessageBox.h"
 #include "Settings.h"
 #include "VPCtrlApp.h"
@@ -59,6 +63,55 @@ TEST_F(StartupTest, SwitchesAreFoundAnywhereInTheCommandLine) {
   EXPECT_EQ(app.CommandLine(), "-console -close");
 }
 
+TEST_F(StartupTest, TheMachineSwitchIsTakenOutOfTheCommandLine) {
+  const struct {
+    QStringList arguments;
+    QString machine;
+    QStringList rest;
+    bool missing;
+  } cases[] = {
+      {{"-emulator"}, "", {"-emulator"}, false},
+      {{"--machine", "42", "-emulator"}, "42", {"-emulator"}, false},
+      {{"-console", "--machine=0000ABCD"}, "0000ABCD", {"-console"}, false},
+      {{"--machine", " 43 "}, "43", {}, false},
+      {{"-close", "--machine"}, "", {"-close"}, true},
+      {{"--machine="}, "", {}, true},
+      // The machine's name is never read as a switch.
+      {{"--machine", "-close"}, "-close", {}, false},
+  };
+  for (const auto& c : cases) {
+    QStringList arguments = c.arguments;
+    bool missing = false;
+    EXPECT_EQ(TakeMachineArgument(arguments, &missing), c.machine)
+        << c.arguments.join(' ').toStdString();
+    EXPECT_EQ(arguments, c.rest) << c.arguments.join(' ').toStdString();
+    EXPECT_EQ(missing, c.missing) << c.arguments.join(' ').toStdString();
+  }
+  CVPCtrlApp app(QStringList{"--machine", "x-close"});
+  EXPECT_FALSE(app.CloseRequested());
+  EXPECT_EQ(app.Machine(), "x-close");
+}
+
+// The instance name and the caption carry the machine.
+TEST_F(StartupTest, ABoundCopyNamesItselfAfterItsMachine) {
+  CMainDlg bound(nullptr, MachineFilter("42"));
+  EXPECT_EQ(bound.InstanceChecker().CellName(), "CInstanceChecker_MMF_Quadrelle-42");
+  QTimer::singleShot(100, [&bound] {
+    EXPECT_TRUE(bound.windowTitle().startsWith("Quadrelle"));
+    EXPECT_TRUE(bound.windowTitle().endsWith(" - machine 42")) << bound.windowTitle().toStdString();
+    EndDialogLoop(0);
+  });
+  bound.exec();
+}
+
+TEST_F(StartupTest, AMachineSwitchWithoutAMachineEndsAtOnce) {
+  for (const QStringList& arguments :
+       {QStringList{"--machine"}, QStringList{"--machine", "a/b"}, QStringList{"--machine="}}) {
+    CVPCtrlApp app(arguments);
+    EXPECT_EQ(app.InitInstance(), 2) << arguments.join(' ').toStdString();
+  }
+}
+
 TEST_F(StartupTest, ACriticalLineEndsTheProgramThroughTheMessageBox) {
   MessageBoxCapture boxes;
   CVPCtrlApp app(QStringList{});
@@ -87,6 +140,54 @@ TEST_F(StartupTest, ASecondCopyWithoutCloseEndsAtOnceAndLeavesTheFirstRunning) {
   LaunchLater(QStringList{});
   EXPECT_EQ(app.InitInstance(), 42);  // still running until the test ended it
   EXPECT_EQ(other_exit_, 0);
+}
+
+// The single running copy counts per machine: a second copy for the same machine ends the first
+// with "-close" or hands over to it; a copy for another machine runs beside it.
+TEST_F(StartupTest, ASecondCopyForTheSameMachineCloseEndsTheFirst) {
+  CVPCtrlApp app(QStringList{"--machine", "42"});
+  LaunchLater(QStringList{"--machine", "42", "-close"});
+  EXPECT_EQ(app.InitInstance(), 0);
+  ASSERT_NE(other_, nullptr);
+  if (other_->state() != QProcess::NotRunning) other_->waitForFinished(5000);
+  EXPECT_EQ(other_->exitCode(), 0);
+  // The bound copy kept its own log.
+  QFile log(QDir::current().filePath("Quadrelle-42.txt"));
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(log.readAll().contains("--machine 42"));
+}
+
+TEST_F(StartupTest, CopiesForOtherMachinesRunSideBySide) {
+  const struct {
+    QStringList first;
+    QStringList second;
+    QStringList close_second;
+  } cases[] = {
+      {{}, {"--machine", "43"}, {"--machine", "43", "-close"}},
+      {{"--machine", "42"}, {"--machine", "43"}, {"--machine", "43", "-close"}},
+      {{"--machine", "42"}, {}, {"-close"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.second.join(' ').toStdString());
+    CVPCtrlApp app(c.first);
+    QProcess second;
+    bool ran_beside = false;
+    int closer_exit = -1;
+    QTimer::singleShot(300, [&] { second.start(QUADRELLE_PROGRAM, c.second); });
+    QTimer::singleShot(2500, [&] {
+      ran_beside = second.state() == QProcess::Running;
+      closer_exit = QProcess::execute(QUADRELLE_PROGRAM, c.close_second);
+      second.waitForFinished(5000);
+      EndDialogLoop(42);
+    });
+    EXPECT_EQ(app.InitInstance(), 42);  // neither copy ended this one
+    EXPECT_TRUE(ran_beside);
+    EXPECT_EQ(closer_exit, 0);
+    EXPECT_EQ(second.state(), QProcess::NotRunning);
+    EXPECT_EQ(second.exitCode(), 0);
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+  }
 }
 
 // A new operator who goes straight to a job page finds the first-start parameters already

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "MachineList.h"
 
 namespace {
 
@@ -228,6 +229,50 @@ TEST_F(EmulatorLinkTest, LeftoverSocketsAreTakenOverButOtherFilesAreLeftAlone) {
   EXPECT_EQ(Count("Error opening pipe \r\n"), 1);
   emulator_.reset();
   ::unlink((dir_ + "/tppipe01").c_str());
+}
+
+// Two copies on one computer: each bound copy serves only its own slot, and no copy takes a
+// slot another one already serves.
+TEST_F(EmulatorLinkTest, BoundCopiesShareTheSlotsOnePerMachine) {
+  EmulatorLink other_copy(dir_);
+  EXPECT_EQ(FindDevice(0, MachineFilter("45")), nullptr);
+  for (int slot = 0; slot < EmulatorLink::kSlots; ++slot) {
+    EXPECT_EQ(emulator_->Listening(slot), slot == 3) << slot;
+  }
+  int error = 0;
+  EXPECT_EQ(other_copy.Listen(0, &error), EmulatorLink::ListenResult::kListening);
+
+  ScriptedMachine ours(ConnectTo(emulator_->SlotPath(3)));
+  ScriptedMachine theirs(ConnectTo(other_copy.SlotPath(0)));
+  UsbInterface* device = FindDevice(0, MachineFilter("45"));
+  ASSERT_NE(device, nullptr);
+  owned_.push_back(device);
+  EXPECT_EQ(device->Id(), 45u);
+  // A copy without a machine of its own serves the rest but never the other copy's slot.
+  EXPECT_EQ(FindDevice(0), nullptr);
+  EXPECT_FALSE(emulator_->Listening(0));
+  EXPECT_TRUE(emulator_->Listening(9));
+  EXPECT_TRUE(other_copy.Peek(0, &error));
+}
+
+// The list shows a slot another copy serves as held, without connecting to it, and a machine
+// waiting on a free slot as free; the slot is given up again afterwards.
+TEST_F(EmulatorLinkTest, TheListShowsServedSlotsHeldAndWaitingMachinesFree) {
+  EmulatorLink other_copy(dir_);
+  int error = 0;
+  ASSERT_EQ(other_copy.Listen(0, &error), EmulatorLink::ListenResult::kListening);
+  EXPECT_TRUE(SocketListened(other_copy.SlotPath(0)));
+  EXPECT_FALSE(SocketListened(other_copy.SlotPath(1)));
+  ASSERT_EQ(emulator_->Listen(2, &error), EmulatorLink::ListenResult::kListening);
+  ScriptedMachine waiting(ConnectTo(emulator_->SlotPath(2)));
+
+  std::vector<std::string> lines;
+  for (const MachineListing& machine : ListMachines(100)) lines.push_back(ListingLine(machine));
+  EXPECT_EQ(lines, (std::vector<std::string>{"42\temulator\t" + dir_ + "/tppipe00\t-\theld",
+                                             "44\temulator\t" + dir_ + "/tppipe02\t-\tfree"}));
+  EXPECT_FALSE(other_copy.Peek(0, &error));  // never probed
+  EXPECT_FALSE(emulator_->InUse(2));
+  EXPECT_TRUE(ConnectionList().empty());
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "FirstStart.h"
+#include "RunSections.h"
 #include "Settings.h"
 #include "log.h"
 
@@ -171,6 +172,33 @@ TEST_F(SettingsTest, FirstStartDefaultsFillOnlyAnEmptyStore) {
   EXPECT_EQ(ReadSettingInt("Parameters", "CardBarcode", -1), 1);
   EXPECT_EQ(ReadSettingInt("Parameters", "buttonstart", -1), 0);
   EXPECT_EQ(ReadSettingString("Parameters", "DealTool", ""), "/usr/bin/dealer");
+}
+
+// Two windows for two machines and one without a machine: each keeps its file and copies, the
+// parameters are the same for all, and the store without a machine looks as it always did.
+TEST_F(SettingsTest, RunValuesArePerMachineAndParametersShared) {
+  const struct {
+    const char* machine;
+    const char* file;
+    const char* copies;
+  } copies[] = {{"", "plain.bri", "1"}, {"42", "room-a.dup", "2"}, {"43", "room-b.pbn", "3"}};
+  for (const auto& c : copies) {
+    SetRunSettingsMachine(c.machine);
+    ASSERT_TRUE(WriteSettingString(CardDistributionSection(), "Filename", c.file));
+    ASSERT_TRUE(WriteSettingString(DealMenuSection(), "NumberOfCopies", c.copies));
+    ASSERT_TRUE(WriteSettingInt("Parameters", "DealOrder", c.copies[0] - '0'));
+  }
+  for (const auto& c : copies) {
+    SetRunSettingsMachine(c.machine);
+    EXPECT_EQ(ReadSettingString(CardDistributionSection(), "Filename", ""), c.file);
+    EXPECT_EQ(ReadSettingString(DealMenuSection(), "NumberOfCopies", ""), c.copies);
+    EXPECT_EQ(ReadSettingInt("Parameters", "DealOrder", 0), 3);
+  }
+  SetRunSettingsMachine("");
+  EXPECT_EQ(ReadSettingString("CardDistribution", "Filename", ""), "plain.bri");
+  const std::string store = ReadStoreFile();
+  EXPECT_NE(store.find("[CardDistribution]\nFilename=plain.bri"), std::string::npos) << store;
+  EXPECT_NE(store.find("[Machine-42]"), std::string::npos) << store;
 }
 
 }  // namespace

@@ -1,0 +1,193 @@
+#include "MachineList.h"
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "MachineIds.h"
+#include "USBinterface.h"
+#include "clock.h"
+#include "platform/Backends.h"
+#include "rwbulk.h"
+
+namespace {
+
+constexpr uint32_t kEmulatorIdBase = 42;
+constexpr uint32_t kSlotLookMs = 50;
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out.push_back(c < 128 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+bool InThisProcess(uint32_t id) {
+  LockConnectionMutex();
+  bool mine = false;
+  for (const ConnectionRecord& record : ConnectionList()) mine = mine || record.id == id;
+  ReleaseConnectionMutex();
+  return mine;
+}
+
+void ListBulk(std::vector<MachineListing>* out) {
+  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
+  std::vector<ConnectionRecord> records;
+  if (backend == nullptr || !EnumerateBulkDevices(&records)) return;
+  for (const ConnectionRecord& record : records) {
+    if (InThisProcess(record.id)) continue;
+    MachineListing machine;
+    machine.id = record.id;
+    machine.kind = "bulk";
+    machine.path = record.path;
+    machine.serial = record.serial;
+    uint32_t error = 0;
+    // The interface can be claimed by one program only: a refusal means another has it.
+    machine.held =
+        !backend->Open(machine.path + "\\PIPE01", qplatform::OpenMode::kExclusiveWrite, &error);
+    out->push_back(machine);
+  }
+}
+
+void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other) {
+  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
+  std::vector<qplatform::InterfaceEntry> entries;
+  uint32_t error = 0;
+  if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) return;
+  for (const qplatform::InterfaceEntry& entry : entries) {
+    if (entry.enum_error != 0 || entry.detail_failed) continue;
+    MachineListing machine;
+    machine.kind = "HID";
+    machine.path = entry.path;
+    std::unique_ptr<qplatform::DeviceHandle> handle =
+        backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
+    if (!handle) {
+      if (error == qplatform::kErrorSharingViolation) continue;  // this process holds it
+      machine.held = true;
+      out->push_back(machine);
+      continue;
+    }
+    qplatform::HidAttributes attributes;
+    if (!handle->GetAttributes(&attributes) || attributes.vendor_id != machine_ids::kVendor ||
+        !machine_ids::IsHidProduct(attributes.product_id)) {
+      continue;
+    }
+    std::wstring wide;
+    if (handle->GetSerialNumberString(&wide)) {
+      machine.serial = Narrow(wide);
+      unsigned int id = 0;
+      if (std::sscanf(machine.serial.c_str(), "%08X", &id) == 1) machine.id = id;
+    }
+    handle.reset();
+    machine.held = held_by_other(machine.path);
+    out->push_back(machine);
+  }
+}
+
+void ListEmulator(std::vector<MachineListing>* out, uint32_t wait_ms,
+                  const HeldByOther& slot_served) {
+  qplatform::EmulatorLink* emulator = qplatform::CurrentBackends().emulator;
+  if (emulator == nullptr) return;
+  using Slots = qplatform::EmulatorLink;
+  bool ours[Slots::kSlots] = {};
+  bool held[Slots::kSlots] = {};
+  bool found[Slots::kSlots] = {};
+  for (int slot = 0; slot < Slots::kSlots; ++slot) {
+    if (emulator->InUse(slot)) continue;  // this process drives it
+    if (!emulator->Listening(slot) && slot_served(emulator->SlotPath(slot))) {
+      held[slot] = true;
+      continue;
+    }
+    int error = 0;
+    ours[slot] = emulator->Listening(slot) ||
+                 emulator->Listen(slot, &error) == Slots::ListenResult::kListening;
+  }
+  // Simulated machines connect on their own schedule; give them the time asked for.
+  const uint32_t start = qclock::GetTickCount();
+  for (;;) {
+    for (int slot = 0; slot < Slots::kSlots; ++slot) {
+      int error = 0;
+      if (ours[slot] && !found[slot] && emulator->Peek(slot, &error)) found[slot] = true;
+    }
+    if (qclock::GetTickCount() - start >= wait_ms) break;
+    qclock::Sleep(kSlotLookMs);
+  }
+  for (int slot = 0; slot < Slots::kSlots; ++slot) {
+    if (!found[slot] && !held[slot]) continue;
+    // Hangs up on a machine we saw: it connects again to whoever serves the slot.
+    if (found[slot]) emulator->Relisten(slot);
+    MachineListing machine;
+    machine.id = static_cast<uint32_t>(slot) + kEmulatorIdBase;
+    machine.kind = "emulator";
+    machine.path = emulator->SlotPath(slot);
+    machine.held = held[slot];
+    out->push_back(machine);
+  }
+}
+
+}  // namespace
+
+bool PathOpenElsewhere(const std::string& path) {
+  DIR* proc = ::opendir("/proc");
+  if (proc == nullptr) return false;
+  const std::string self = std::to_string(::getpid());
+  bool held = false;
+  while (!held) {
+    const dirent* process = ::readdir(proc);
+    if (process == nullptr) break;
+    const std::string pid = process->d_name;
+    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
+      continue;
+    }
+    const std::string fds = "/proc/" + pid + "/fd";
+    DIR* dir = ::opendir(fds.c_str());
+    if (dir == nullptr) continue;  // another user's process: not ours to see
+    while (const dirent* fd = ::readdir(dir)) {
+      char target[PATH_MAX];
+      const std::string link = fds + "/" + fd->d_name;
+      const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
+      if (n > 0 && path.compare(0, std::string::npos, target, static_cast<size_t>(n)) == 0) {
+        held = true;
+        break;
+      }
+    }
+    ::closedir(dir);
+  }
+  ::closedir(proc);
+  return held;
+}
+
+bool SocketListened(const std::string& path) {
+  // Num RefCount Protocol Flags Type St Inode Path; flag 0x10000 marks a listening socket.
+  std::ifstream table("/proc/net/unix");
+  std::string line;
+  std::getline(table, line);
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string num, refs, protocol, flags, type, state, inode, socket_path;
+    if (!(fields >> num >> refs >> protocol >> flags >> type >> state >> inode >> socket_path)) {
+      continue;
+    }
+    if (socket_path == path && (std::stoul(flags, nullptr, 16) & 0x10000) != 0) return true;
+  }
+  return false;
+}
+
+std::vector<MachineListing> ListMachines(uint32_t wait_ms, const HeldByOther& held_by_other,
+                                         const HeldByOther& slot_served) {
+  LinkCall call;
+  std::vector<MachineListing> machines;
+  ListBulk(&machines);
+  ListHid(&machines, held_by_other);
+  ListEmulator(&machines, wait_ms, slot_served);
+  return machines;
+}
+
+std::string ListingLine(const MachineListing& machine) {
+  return std::to_string(machine.id) + '\t' + machine.kind + '\t' + machine.path + '\t' +
+         (machine.serial.empty() ? std::string("-") : machine.serial) + '\t' +
+         (machine.held ? "held" : "free");
+}
