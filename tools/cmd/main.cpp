@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "MachineNotices.h"
 #include "USBinterface.h"
 #include "clock.h"
 #include "log.h"
@@ -78,6 +79,10 @@ int main(int argc, char** argv) {
   UsbInterface* device = Search(wait_ms);
   if (device == nullptr) {
     std::fprintf(stderr, "quadrelle-cmd: no machine found\n");
+    // A machine that is there but could not be opened says why.
+    for (const std::string& notice : machine_notices::Current()) {
+      std::fprintf(stderr, "quadrelle-cmd: %s\n", notice.c_str());
+    }
     EnableEmulatorLink(false);
     return 2;
   }
