@@ -4,7 +4,9 @@
 // driven like a HID machine, through completion routines.
 //
 // The sockets live in $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else /tmp. A directory
-// we create is 0700 and the sockets are 0600, so no other user can pose as a machine.
+// we create is 0700 and the sockets are 0600, so no other user can pose as a machine. Beside
+// each socket a lock file (tppipeNN.lock, flock) says that a running program holds the slot;
+// another program sees that without ever connecting to the socket.
 #pragma once
 
 #include <memory>
@@ -27,6 +29,8 @@ class EmulatorLink {
   static std::string DefaultDirectory();
   const std::string& Directory() const { return directory_; }
   std::string SlotPath(int slot) const;
+  // The slot's lock file, held while this program listens on the slot.
+  std::string LockPath(int slot) const;
 
   enum class ListenResult { kListening, kOpenFailed, kListenFailed };
   bool Listening(int slot) const;
@@ -51,6 +55,7 @@ class EmulatorLink {
   struct Connection;
   struct Slot {
     int listen_fd = -1;
+    int lock_fd = -1;
     std::shared_ptr<Connection> client;
     bool in_use = false;
     bool attempted = false;
