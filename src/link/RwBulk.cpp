@@ -97,7 +97,7 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     if (!entry.not_machine.empty()) {
       // Another device of the vendor (a different interface, no single bulk pair): taking it
       // for the machine would leave every command waiting out its time-out.
-      TRACE('D', "Not a bulk machine: %s (%s)\n", path.c_str(), entry.not_machine.c_str());
+      TRACE('D', "Not a machine: %s (%s)\n", path.c_str(), entry.not_machine.c_str());
       continue;
     }
     std::unique_ptr<DeviceHandle> probe = backend->Open(path, qplatform::OpenMode::kProbe, &error);

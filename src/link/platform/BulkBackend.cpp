@@ -99,6 +99,8 @@ std::string FindBulkInterface(libusb_device* device, Endpoints* found) {
   }
   int vendor_specific = 0;
   int with_pair = 0;
+  int last_ins = 0;
+  int last_outs = 0;
   uint8_t other_class = 0;
   for (int i = 0; i < config->bNumInterfaces; ++i) {
     const libusb_interface& interface = config->interface[i];
@@ -128,16 +130,20 @@ std::string FindBulkInterface(libusb_device* device, Endpoints* found) {
     if (ins == 1 && outs == 1) {
       ++with_pair;
       *found = e;
+    } else {
+      last_ins = ins;
+      last_outs = outs;
     }
   }
   libusb_free_config_descriptor(config);
-  char why[96] = "";
+  // Kept short: the reason ends a trace line after the device path.
+  char why[64] = "";
   if (vendor_specific == 0) {
-    std::snprintf(why, sizeof why, "interface class %u, not vendor-specific", other_class);
+    std::snprintf(why, sizeof why, "interface class %u", other_class);
   } else if (with_pair == 0) {
-    std::snprintf(why, sizeof why, "no interface with one bulk IN and one bulk OUT endpoint");
+    std::snprintf(why, sizeof why, "bulk IN %d, bulk OUT %d", last_ins, last_outs);
   } else if (with_pair > 1) {
-    std::snprintf(why, sizeof why, "%d interfaces with a bulk pair", with_pair);
+    std::snprintf(why, sizeof why, "%d bulk pairs", with_pair);
   }
   return why;
 }
