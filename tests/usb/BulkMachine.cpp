@@ -128,6 +128,10 @@ std::string BulkMachine::Node() const {
   return node;
 }
 
+std::vector<std::string> BulkMachine::SysfsPaths() const {
+  return {UsbSysfsPath() + "/1-" + std::to_string(identity().port) + ":1.0", UsbSysfsPath()};
+}
+
 std::string BulkMachine::Record() const {
   const Identity& id = identity();
   char vid[8], pid[8], product[32];
@@ -200,6 +204,12 @@ int BulkMachine::OutUrbsInFlight() {
 int BulkMachine::Discards() {
   int n = 0;
   Locked([&] { n = discards_; });
+  return n;
+}
+
+int BulkMachine::InCompletions() {
+  int n = 0;
+  Locked([&] { n = in_completions_; });
   return n;
 }
 
@@ -350,8 +360,10 @@ bool BulkMachine::Control(Urb& urb) {
 void BulkMachine::Finish(Urb urb, int status) {
   usbdevfs_urb* u = UrbOf(urb.data);
   u->status = status;
-  if (u->type == USBDEVFS_URB_TYPE_BULK && u->endpoint == kInEndpoint)
+  if (u->type == USBDEVFS_URB_TYPE_BULK && u->endpoint == kInEndpoint) {
     u->actual_length = urb.filled;
+    ++in_completions_;
+  }
   done_.push_back(urb);
 }
 
@@ -421,20 +433,22 @@ bool BulkMachine::NextUsbPacket(std::vector<uint8_t>* packet) {
 }
 
 void BulkMachine::Deliver() {
-  if (!gone_ && HasDue() && to_host_.front().hang_up) HangUp();
-  if (gone_) {
-    // Unplugged: the kernel gives every URB back with -ESHUTDOWN.
-    for (std::deque<Urb>* list : {&in_, &out_}) {
-      while (!list->empty()) {
-        Urb urb = list->front();
-        list->pop_front();
-        Finish(urb, -ESHUTDOWN);
-      }
-    }
-    return;
-  }
   std::vector<uint8_t> packet;
-  while (!in_.empty() && NextUsbPacket(&packet)) {
+  for (;;) {
+    // A hang-up takes effect as soon as everything before it went out.
+    if (!gone_ && HasDue() && to_host_.front().hang_up) HangUp();
+    if (gone_) {
+      // Unplugged: the kernel gives every URB back with -ESHUTDOWN.
+      for (std::deque<Urb>* list : {&in_, &out_}) {
+        while (!list->empty()) {
+          Urb urb = list->front();
+          list->pop_front();
+          Finish(urb, -ESHUTDOWN);
+        }
+      }
+      return;
+    }
+    if (in_.empty() || !NextUsbPacket(&packet)) return;
     Urb& urb = in_.front();
     usbdevfs_urb* u = UrbOf(urb.data);
     auto* buffer = static_cast<uint8_t*>(u->buffer);
@@ -448,7 +462,7 @@ void BulkMachine::Deliver() {
       Finish(full, -EOVERFLOW);
       continue;
     }
-    std::memcpy(buffer + urb.filled, packet.data(), packet.size());
+    if (!packet.empty()) std::memcpy(buffer + urb.filled, packet.data(), packet.size());
     urb.filled += static_cast<int>(packet.size());
     if (packet.size() < MaxPacket() || urb.filled == u->buffer_length) {
       Urb complete = urb;

@@ -32,6 +32,7 @@ class BulkMachine : public EmulatedMachine {
   ~BulkMachine() override;
 
   std::string Node() const override;
+  std::vector<std::string> SysfsPaths() const override;
   uint16_t MaxPacket() const { return high_speed_ ? 512 : 64; }
 
   // Faults of the device (set from the test's thread).
@@ -53,6 +54,7 @@ class BulkMachine : public EmulatedMachine {
   int OutUrbsInFlight();
   int Discards();
   int Claims();
+  int InCompletions();  // IN URBs given back with data or status
 
  protected:
   std::string Record() const override;
@@ -89,6 +91,7 @@ class BulkMachine : public EmulatedMachine {
   bool zero_length_due_ = false;
   int discards_ = 0;
   int claims_ = 0;
+  int in_completions_ = 0;
 };
 
 }  // namespace usbemu

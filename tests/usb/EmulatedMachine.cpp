@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace usbemu {
 
@@ -54,7 +55,10 @@ EmulatedMachine::EmulatedMachine(Testbed& bed, Identity identity, qsim::MachineO
       pull = pull_plug_;
       pull_plug_ = false;
     });
-    if (pull) bed_.Remove(UsbSysfsPath());
+    if (pull) {
+      bed_.Remove(SysfsPaths());
+      Locked([this] { in_sysfs_ = false; });
+    }
   });
 }
 
@@ -83,6 +87,7 @@ void EmulatedMachine::Plug() {
   bed_.Add(Record());
   if (!attached_) attached_ = bed_.Attach(Node(), handler_);
   Locked([this] {
+    in_sysfs_ = true;
     gone_ = false;
     to_host_.clear();
     server_->Reset();
@@ -91,7 +96,18 @@ void EmulatedMachine::Plug() {
 
 void EmulatedMachine::Unplug() {
   Locked([this] { gone_ = true; });
-  bed_.Remove(UsbSysfsPath());
+  bed_.Remove(SysfsPaths());
+  Locked([this] { in_sysfs_ = false; });
+}
+
+bool EmulatedMachine::WaitUntilUnplugged() {
+  for (int i = 0; i < 1000; ++i) {
+    bool present = true;
+    Locked([&] { present = in_sysfs_; });
+    if (!present) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return false;
 }
 
 void EmulatedMachine::WithFirmware(const std::function<void(qsim::SimState&)>& work) {

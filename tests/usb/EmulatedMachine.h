@@ -43,6 +43,8 @@ class EmulatedMachine {
   const Identity& identity() const { return identity_; }
   // The sysfs path of the USB device (the record's first "P:" line).
   std::string UsbSysfsPath() const;
+  // Every sysfs path of the record, children first.
+  virtual std::vector<std::string> SysfsPaths() const = 0;
 
   // Adds the device's sysfs and udev entries and its node; the firmware keeps its state.
   void Plug();
@@ -54,6 +56,9 @@ class EmulatedMachine {
   std::vector<std::string> Commands();
   // How often a program opened the device node.
   int Opens();
+  // Waits (up to a second) until the device has left sysfs after the firmware pulled the plug;
+  // false when it is still there.
+  bool WaitUntilUnplugged();
   // Called once, on the device thread, the next time the device starts holding back what the
   // host waits for (a write it does not take, a reply packet it keeps): a test moves the link's
   // clock past its deadline there instead of waiting for it.
@@ -110,6 +115,7 @@ class EmulatedMachine {
   std::vector<std::string> commands_;
   int opens_ = 0;
   bool pull_plug_ = false;
+  bool in_sysfs_ = false;
   bool attached_ = false;
   uint32_t last_due_ = 0;
   std::shared_ptr<bool> alive_;

@@ -43,10 +43,24 @@ std::string HidMachine::Node() const {
   return "/dev/hidraw" + std::to_string(index_);
 }
 
+std::string HidMachine::InterfacePath() const {
+  return UsbSysfsPath() + "/1-" + std::to_string(identity().port) + ":1.0";
+}
+
+std::string HidMachine::HidPath() const {
+  char name[32];
+  std::snprintf(name, sizeof name, "/0003:%04X:%04X.%04d", identity().vendor, identity().product,
+                index_ + 1);
+  return InterfacePath() + name;
+}
+
+std::vector<std::string> HidMachine::SysfsPaths() const {
+  return {HidPath() + "/hidraw/hidraw" + std::to_string(index_), HidPath(), InterfacePath(),
+          UsbSysfsPath()};
+}
+
 std::string HidMachine::Record() const {
   const Identity& id = identity();
-  char ids[64];
-  std::snprintf(ids, sizeof ids, "%04X:%04X", id.vendor, id.product);
   char vid[8], pid[8], hid_id[64], product[32], devnum[16];
   std::snprintf(vid, sizeof vid, "%04x", id.vendor);
   std::snprintf(pid, sizeof pid, "%04x", id.product);
@@ -55,10 +69,9 @@ std::string HidMachine::Record() const {
   std::snprintf(devnum, sizeof devnum, "%03d", id.port + 1);
   const std::string port = std::to_string(id.port);
   const std::string usb = UsbSysfsPath();
-  const std::string interface = usb + "/1-" + port + ":1.0";
-  const std::string hid_name =
-      std::string("0003:") + ids + "." + std::to_string(10001 + index_).substr(1);
-  const std::string hid = interface + "/" + hid_name;
+  const std::string interface = InterfacePath();
+  const std::string hid = HidPath();
+  const std::string hid_name = hid.substr(hid.rfind('/') + 1);
   std::string r;
   r += "P: " + usb + "\n";
   r += std::string("N: bus/usb/001/") + devnum + "\n";

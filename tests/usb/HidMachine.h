@@ -17,6 +17,7 @@ class HidMachine : public EmulatedMachine {
              qsim::MachineOptions options = FastMachine());
 
   std::string Node() const override;
+  std::vector<std::string> SysfsPaths() const override;
 
   // Faults of the device (set from the test's thread).
   // Writes are not taken: each one is held until the kernel gives up after `kernel_ms` and
@@ -38,6 +39,9 @@ class HidMachine : public EmulatedMachine {
   static gboolean OnRead(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self);
   static gboolean OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gpointer self);
   void ReleaseHeld(UMockdevIoctlClient* client);
+  // The interface's and the HID device's sysfs paths.
+  std::string InterfacePath() const;
+  std::string HidPath() const;
 
   const int index_;
   bool refuse_writes_ = false;

@@ -76,9 +76,11 @@ bool Testbed::Add(const std::string& record) {
   return ok;
 }
 
-void Testbed::Remove(const std::string& sysfs_path) {
+void Testbed::Remove(const std::vector<std::string>& sysfs_paths) {
   std::lock_guard<std::mutex> lock(mutex_);
-  umockdev_testbed_remove_device(bed_, ("/sys" + sysfs_path).c_str());
+  for (const std::string& path : sysfs_paths) {
+    umockdev_testbed_remove_device(bed_, ("/sys" + path).c_str());
+  }
 }
 
 bool Testbed::Attach(const std::string& node, UMockdevIoctlBase* handler) {

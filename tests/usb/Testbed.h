@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace usbemu {
 
@@ -29,8 +30,10 @@ class Testbed {
   // Adds the devices of a umockdev record ("P:", "N:", "E:", "A:", "H:" lines); false when
   // umockdev refuses it.
   bool Add(const std::string& record);
-  // Unplugs a device and everything below it (its sysfs path, as the record's "P:" line says).
-  void Remove(const std::string& sysfs_path);
+  // Unplugs devices (their sysfs paths, as the record's "P:" lines say), children first:
+  // umockdev takes away only the device's own node and links, so a child left behind would
+  // keep its node and stop the device from being added again.
+  void Remove(const std::vector<std::string>& sysfs_paths);
   // Hands the device node's ioctl, read and write calls to `handler`.
   bool Attach(const std::string& node, UMockdevIoctlBase* handler);
   // The real file behind an emulated path ("/dev/hidraw0" → its file in the test bed).
