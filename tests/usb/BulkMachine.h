@@ -53,7 +53,6 @@ class BulkMachine : public EmulatedMachine {
   int InUrbsInFlight();
   int OutUrbsInFlight();
   int Discards();
-  int Claims();
   int InCompletions();  // IN URBs given back with data or status
 
  protected:
@@ -90,7 +89,6 @@ class BulkMachine : public EmulatedMachine {
   bool hold_status_ = false;
   bool zero_length_due_ = false;
   int discards_ = 0;
-  int claims_ = 0;
   int in_completions_ = 0;
 };
 
