@@ -75,8 +75,8 @@ TEST_P(Faults, UnplugInTheMiddleOfAReply) {
 
 TEST_P(Faults, ADeviceThatStopsTakingWrites) {
   if (Hid()) {
-    // usbhid gives a report the device does not take back after its time-out (5 s; shortened).
-    HidDevice().RefuseWrites(true, 300);
+    // usbhid gives a report the device does not take back after its time-out of 5 s.
+    HidDevice().RefuseWrites(true);
   } else {
     Bulk().RefuseWrites(true);
   }
@@ -102,15 +102,13 @@ TEST_P(Faults, ADeviceThatStopsTakingWrites) {
 
   // The device takes writes again.
   if (Hid()) {
+    // The dialog drops the machine and finds it again at once: the lock went with the handle,
+    // though the kernel still holds the dropped handle's report.
+    Destroy(device_);
+    device_ = Open();
+    ASSERT_NE(device_, nullptr);
+    EXPECT_EQ(HidDevice().HeldWrites(), 1);
     HidDevice().RefuseWrites(false);
-    for (int i = 0; i < 2000 && HidDevice().HeldWrites() > 0; ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ASSERT_EQ(HidDevice().HeldWrites(), 0);
-    // The held report failed with the kernel's time-out; the COMMAND behind it is still queued
-    // and goes out ahead of the next command's packets.
-    ExpectTraceLines('W', {"Error in TXDone: 121\n", "Send buffer is not empty\n"});
-    qclock::SleepEx(10, true);
   } else {
     Bulk().RefuseWrites(false);
   }

@@ -3,6 +3,7 @@
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -37,6 +38,16 @@ HidMachine::HidMachine(Testbed& bed, Identity identity, int index, qsim::Machine
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(OnIoctl), this);
   g_signal_connect(handler_, "handle-read", G_CALLBACK(OnRead), this);
   g_signal_connect(handler_, "handle-write", G_CALLBACK(OnWrite), this);
+}
+
+HidMachine::~HidMachine() {
+  Locked([this] {
+    for (UMockdevIoctlClient* client : held_) {
+      umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
+      g_object_unref(client);
+    }
+    held_.clear();
+  });
 }
 
 std::string HidMachine::Node() const {
@@ -124,7 +135,7 @@ void HidMachine::Spread(uint32_t ms) {
 
 int HidMachine::HeldWrites() {
   int n = 0;
-  Locked([&] { n = held_; });
+  Locked([&] { n = static_cast<int>(held_.size()); });
   return n;
 }
 
@@ -194,18 +205,10 @@ gboolean HidMachine::OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gp
   }
   if (self->refuse_writes_) {
     // The interrupt OUT transfer is never taken; the kernel gives up after its time-out.
-    ++self->held_;
-    auto* held_client = static_cast<UMockdevIoctlClient*>(g_object_ref(client));
+    self->held_.push_back(static_cast<UMockdevIoctlClient*>(g_object_ref(client)));
     std::weak_ptr<bool> alive = self->Alive();
-    self->bed_.After(self->kernel_ms_, [self, alive, held_client] {
-      if (!alive.expired()) {
-        self->ReleaseHeld(held_client);
-        return;
-      }
-      if (umockdev_ioctl_client_get_connected(held_client)) {
-        umockdev_ioctl_client_complete(held_client, -1, ETIMEDOUT);
-      }
-      g_object_unref(held_client);
+    self->bed_.After(self->kernel_ms_, [self, alive, client] {
+      if (!alive.expired()) self->ReleaseHeld(client);
     });
     self->Stalled();
     return TRUE;
@@ -221,7 +224,9 @@ gboolean HidMachine::OnWrite(UMockdevIoctlBase*, UMockdevIoctlClient* client, gp
 
 void HidMachine::ReleaseHeld(UMockdevIoctlClient* client) {
   std::lock_guard<std::recursive_mutex> lock(mutex_);
-  --held_;
+  auto it = std::find(held_.begin(), held_.end(), client);
+  if (it == held_.end()) return;
+  held_.erase(it);
   if (umockdev_ioctl_client_get_connected(client)) {
     umockdev_ioctl_client_complete(client, -1, ETIMEDOUT);
   }

@@ -15,6 +15,8 @@ class HidMachine : public EmulatedMachine {
   // The machine's hidraw node is /dev/hidraw<index>.
   HidMachine(Testbed& bed, Identity identity, int index,
              qsim::MachineOptions options = FastMachine());
+  // Gives the writes still held back as the kernel would at its time-out.
+  ~HidMachine() override;
 
   std::string Node() const override;
   std::vector<std::string> SysfsPaths() const override;
@@ -47,7 +49,7 @@ class HidMachine : public EmulatedMachine {
   bool refuse_writes_ = false;
   uint32_t kernel_ms_ = 5000;
   bool short_status_ = false;
-  int held_ = 0;
+  std::vector<UMockdevIoctlClient*> held_;  // writes held back, each with a reference
 };
 
 // A HID device of another maker (a keyboard) on /dev/hidraw<index>: opening it is counted.

@@ -72,14 +72,16 @@ uint32_t OpenError(int error) {
 }
 
 // The thread that makes one handle's writes. It owns the node's descriptor (which also holds
-// the advisory lock), so a handle closed while a write still blocks leaves the descriptor and
-// the lock to the thread until the kernel gives the write back.
+// the advisory lock), so a handle closed while a write still blocks leaves the descriptor to the
+// thread until the kernel gives the write back; the lock goes with the handle.
 class Writer {
  public:
   explicit Writer(int fd) : state_(std::make_shared<State>(fd)) {
     std::thread([state = state_] { Run(*state); }).detach();
   }
   ~Writer() {
+    // The machine is free for the next open at once, even while a write still blocks.
+    ::flock(state_->fd, LOCK_UN);
     std::lock_guard<std::mutex> lock(state_->mutex);
     state_->closing = true;
     state_->abandoned = state_->phase == Phase::kBusy;
