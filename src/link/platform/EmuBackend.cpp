@@ -65,6 +65,12 @@ int LockSlot(const std::string& path, int* error) {
   return -1;
 }
 
+// Gives a slot's lock file up: removed while still held, so nobody locks a file on its way out.
+void DropLock(const std::string& path, int fd) {
+  ::unlink(path.c_str());
+  ::close(fd);
+}
+
 // A connected client, driven like a HID machine: each message is one packet record.
 class EmuHandle : public DeviceHandle {
  public:
@@ -154,10 +160,7 @@ EmulatorLink::~EmulatorLink() {
       ::close(slots_[slot].listen_fd);
       ::unlink(SlotPath(slot).c_str());
     }
-    if (slots_[slot].lock_fd >= 0) {
-      ::unlink(LockPath(slot).c_str());  // while still holding it
-      ::close(slots_[slot].lock_fd);
-    }
+    if (slots_[slot].lock_fd >= 0) DropLock(LockPath(slot), slots_[slot].lock_fd);
   }
 }
 
@@ -230,7 +233,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
     // file is left alone.
     if (!S_ISSOCK(st.st_mode)) {
       *error = EADDRINUSE;
-      ::close(lock);
+      DropLock(LockPath(slot), lock);
       return ListenResult::kOpenFailed;
     }
     ::unlink(path.c_str());
@@ -238,7 +241,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     *error = errno;
-    ::close(lock);
+    DropLock(LockPath(slot), lock);
     return ListenResult::kOpenFailed;
   }
   const mode_t old_mask = ::umask(0077);
@@ -248,7 +251,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
   if (bound != 0) {
     *error = bind_errno;
     ::close(fd);
-    ::close(lock);
+    DropLock(LockPath(slot), lock);
     return ListenResult::kOpenFailed;
   }
   ::chmod(path.c_str(), 0600);
@@ -256,7 +259,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
     *error = errno;
     ::close(fd);
     ::unlink(path.c_str());
-    ::close(lock);
+    DropLock(LockPath(slot), lock);
     return ListenResult::kListenFailed;
   }
   s.listen_fd = fd;

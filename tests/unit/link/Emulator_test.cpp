@@ -268,6 +268,9 @@ TEST_F(EmulatorLinkTest, LeftoverSocketsAreTakenOverButOtherFilesAreLeftAlone) {
   // A failed slot is not retried on every search.
   EXPECT_EQ(Find(), nullptr);
   EXPECT_EQ(Count("Error opening pipe \r\n"), 1);
+  // The slot it did not take leaves no lock file behind.
+  struct stat st;
+  EXPECT_NE(::stat(emulator_->LockPath(1).c_str(), &st), 0);
   emulator_.reset();
   ::unlink((dir_ + "/tppipe01").c_str());
 }
