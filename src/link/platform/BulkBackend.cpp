@@ -200,7 +200,7 @@ class PipeHandle : public DeviceHandle {
 
   IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
     *bytes = 0;
-    if (IoStart refused = Refuse(true, size, error); refused == IoStart::kFailed) return refused;
+    if (!Begin(true, size, error)) return IoStart::kFailed;
     caller_ = buffer;
     if (stash_.size() >= want_) {
       done_ = 1;  // already here: the wait finds it finished
@@ -215,7 +215,7 @@ class PipeHandle : public DeviceHandle {
 
   IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
     *bytes = 0;
-    if (IoStart refused = Refuse(false, size, error); refused == IoStart::kFailed) return refused;
+    if (!Begin(false, size, error)) return IoStart::kFailed;
     std::memcpy(io_.get(), buffer, size);
     if (const int rc = Submit(); rc != 0) {
       *error = MapError(rc);
@@ -284,28 +284,30 @@ class PipeHandle : public DeviceHandle {
   }
 
  private:
-  IoStart Refuse(bool reading, uint32_t size, uint32_t* error) {
+  // Checks that a transfer of `size` bytes can start, and takes it on; false with *error when
+  // it cannot.
+  bool Begin(bool reading, uint32_t size, uint32_t* error) {
     if (reading != reading_) {
       *error = kErrorAccessDenied;
-      return IoStart::kFailed;
+      return false;
     }
     if (transfer_ == nullptr) {
       *error = kErrorNotEnoughMemory;
-      return IoStart::kFailed;
+      return false;
     }
     if (in_flight_) {
       *error = kErrorBusy;
-      return IoStart::kFailed;
+      return false;
     }
     if (size == 0 || size > kPipeBuffer - max_packet_) {
       *error = kErrorInvalidParameter;
-      return IoStart::kFailed;
+      return false;
     }
     want_ = size;
     got_ = 0;
     done_ = 0;
     status_error_ = 0;
-    return IoStart::kPending;
+    return true;
   }
 
   // Reads ask for whole USB packets covering what is still missing; writes send what is left.

@@ -308,7 +308,8 @@ class HidapiBackend : public DeviceBackend {
       *error = OpenError(errno);
       return nullptr;
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // A probe only looks; the machine is taken with its lock.
+    if (mode != OpenMode::kProbe && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       *error = errno == EWOULDBLOCK ? kErrorLockViolation : kErrorGenFailure;
       ::close(fd);
       return nullptr;
