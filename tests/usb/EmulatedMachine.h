@@ -50,7 +50,7 @@ class EmulatedMachine {
   void Plug();
   // The cable is pulled: every transfer fails from now on and the device leaves sysfs.
   void Unplug();
-  // Runs `work` with the firmware's state on the device thread.
+  // Runs `work` with the firmware's state, under the machine's lock.
   void WithFirmware(const std::function<void(qsim::SimState&)>& work);
   // Every command line the firmware answered, in order.
   std::vector<std::string> Commands();
@@ -59,9 +59,9 @@ class EmulatedMachine {
   // Waits (up to a second) until the device has left sysfs after the firmware pulled the plug;
   // false when it is still there.
   bool WaitUntilUnplugged();
-  // Called once, on the device thread, the next time the device starts holding back what the
-  // host waits for (a write it does not take, a reply packet it keeps): a test moves the link's
-  // clock past its deadline there instead of waiting for it.
+  // Called once (under the machine's lock) the next time the device starts holding back what
+  // the host waits for (a write it does not take, a reply packet it keeps): a test moves the
+  // link's clock past its deadline there instead of waiting for it.
   void OnStall(std::function<void()> hook);
 
  protected:
@@ -87,9 +87,9 @@ class EmulatedMachine {
   }
   std::recursive_mutex mutex_;
 
-  // Device thread. One packet record from the host.
+  // The rest runs under the lock. One packet record from the host.
   void FromHost(const PacketRecord& record);
-  // Moves the firmware's due replies into `to_host_`; a hang-up makes the device go.
+  // Moves the firmware's due replies into `to_host_`, with a mark where it pulls the plug.
   void Pump();
   // The first queued packet if it is due.
   bool HasDue() const;

@@ -47,7 +47,7 @@ class Testbed {
   void After(unsigned ms, std::function<void()> work);
 
  private:
-  // The device thread unplugs too (a firmware fault); the test bed itself is not thread-safe.
+  // The test bed's thread unplugs too (a firmware fault); umockdev's test bed is not thread-safe.
   std::mutex mutex_;
   UMockdevTestbed* bed_ = nullptr;
   GMainContext* context_ = nullptr;
