@@ -11,8 +11,8 @@ constexpr uint16_t kVendor = 6017;        // 0x1781
 constexpr uint16_t kHidProduct1 = 12624;  // 0x3150
 constexpr uint16_t kHidProduct2 = 12625;  // 0x3151
 
-// The HID machine is one of the two HID products; every other product of the vendor is taken for
-// a bulk machine (when it also has one bulk IN and one bulk OUT endpoint).
+// The HID machine is one of the two HID products; every other product of the vendor may be a bulk
+// machine (when it has one vendor-specific interface with one bulk IN and one bulk OUT endpoint).
 constexpr bool IsHidProduct(uint16_t product) {
   return product == kHidProduct1 || product == kHidProduct2;
 }

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "MachineNotices.h"
 #include "USBinterface.h"
 #include "platform/Backends.h"
 #include "regexpclass.h"
@@ -81,6 +82,9 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     TRACE_FAILURE('W', "SetupDiGetClassDevs failed with %u\n", error);
     return 0;
   }
+  std::vector<std::string> listed;
+  for (const qplatform::InterfaceEntry& entry : entries) listed.push_back(entry.path);
+  machine_notices::Listed('B', listed);
   RegexpClass pattern(kPathPattern);
   for (int member = 0; member < kMaxMembers; ++member) {
     if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
@@ -91,9 +95,19 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     }
     if (entry.detail_failed) continue;
     const std::string& path = entry.path;
+    if (!entry.not_machine.empty()) {
+      // Another device of the vendor (a different interface, no single bulk pair): taking it
+      // for the machine would leave every command waiting out its time-out.
+      TRACE('D', "Not a machine: %s (%s)\n", path.c_str(), entry.not_machine.c_str());
+      continue;
+    }
     std::unique_ptr<DeviceHandle> probe = backend->Open(path, qplatform::OpenMode::kProbe, &error);
     if (!probe) {
       TRACE('D', "FAILED to open %s\n", path.c_str());
+      if (error == qplatform::kErrorAccessDenied &&
+          machine_notices::Note('B', path, machine_notices::kNoPermission)) {
+        TRACE('W', machine_notices::kNoPermission, path.c_str());
+      }
       continue;
     }
     if (!pattern.Match(path.c_str())) {
@@ -139,6 +153,17 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
   if (!write_handle) {
     TRACE('T', "Err opening:_%s_\n", write_path.c_str());
     TRACE('I', "Error opening write pipe %i\n", static_cast<int>(error));
+    if (error == qplatform::kErrorAccessDenied) {
+      if (machine_notices::Note('B', record.path, machine_notices::kNoPermission)) {
+        TRACE('W', machine_notices::kNoPermission, record.path);
+      }
+    } else if (error == qplatform::kErrorSharingViolation ||
+               error == qplatform::kErrorLockViolation) {
+      // Machines this process holds are not tried: the pipe belongs to another program.
+      if (machine_notices::Note('B', record.path, machine_notices::kInUse)) {
+        TRACE('W', machine_notices::kInUse, record.path);
+      }
+    }
     return nullptr;
   }
   const std::string read_path = std::string(record.path) + kReadPipe;
@@ -148,6 +173,7 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
     TRACE_FAILURE('W', "Error opening read pipe %i\n", static_cast<int>(error));
     return nullptr;
   }
+  machine_notices::Opened(record.path);
   auto* device = new UsbInterface(record);
   if (device->Init(std::move(read_handle), std::move(write_handle))) {
     TRACE('T', "Bulk pipes opened\n");

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "MachineIds.h"
+#include "MachineNotices.h"
 #include "platform/Backends.h"
 #include "platform/Reactor.h"
 
@@ -180,8 +181,8 @@ void UsbInterface::CloseDevice() {
   m_TxQueue.clear();
   m_BufferMutex.reset();
   LockConnectionMutex();
-  const uint32_t id = m_Connection.id;
-  g_connection_list.remove_if([id](const ConnectionRecord& r) { return r.id == id; });
+  // Only this machine's record: another machine may carry the same id.
+  g_connection_list.remove_if([this](const ConnectionRecord& r) { return r.device == this; });
   ReleaseConnectionMutex();
 }
 
@@ -199,6 +200,9 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     TRACE_FAILURE('W', "Could not attach to PnP node");
     return nullptr;
   }
+  std::vector<std::string> listed;
+  for (const qplatform::InterfaceEntry& entry : entries) listed.push_back(entry.path);
+  machine_notices::Listed('H', listed);
   int member = 0;
   for (; member < kMaxMembers; ++member) {
     if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
@@ -212,6 +216,14 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
         backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
     if (!handle) {
       TRACE('T', "Createfile failed %i\n", member);
+      // Said once per plug-in: the search comes back every 200 ms.
+      if (error == qplatform::kErrorAccessDenied &&
+          machine_notices::Note('H', entry.path, machine_notices::kNoPermission)) {
+        TRACE('W', machine_notices::kNoPermission, entry.path.c_str());
+      } else if (error == qplatform::kErrorLockViolation &&
+                 machine_notices::Note('H', entry.path, machine_notices::kInUse)) {
+        TRACE('W', machine_notices::kInUse, entry.path.c_str());
+      }
       continue;
     }
     TRACE('T', "** Device path is %s\n", entry.path.c_str());
@@ -267,6 +279,7 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
       return nullptr;
     }
     device->SetProduct(product.c_str());
+    machine_notices::Opened(entry.path);
     if (device->Init(std::move(handle), nullptr)) {
       TRACE('I', "HID opened\n");
       return device;
@@ -382,6 +395,11 @@ void UsbInterface::ReleaseBuffer() {
 
 bool UsbInterface::StartNextWrite() {
   m_TxDone = false;
+  // A write an earlier send gave up on is still reading the staging record; its TXDone goes on
+  // with the queue once the device takes it.
+  if (m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), true)) {
+    return true;
+  }
   m_WriteOverlapped = Overlapped{this};
   m_TxStaging = m_TxQueue.front();
   m_TxQueue.pop_front();
@@ -523,6 +541,8 @@ int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_
     TRACE('I', "Handle is rotten \n");
     return 0;
   }
+  // Nothing to store: the caller's array has no room for a single packet.
+  if (count <= 0) return count == 0 ? 1 : 0;
   const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
   uint32_t packet_deadline = deadline + 10;
   m_IoErrors = 0;

@@ -20,6 +20,7 @@
 
 #include "MachineConnection.h"
 #include "MachineList.h"
+#include "MachineNotices.h"
 #include "MachineStatus.h"
 #include "USBinterface.h"
 #include "log.h"
@@ -168,6 +169,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "quadrelle-cmd: no machine found\n");
       } else {
         std::fprintf(stderr, "quadrelle-cmd: no machine found (%s)\n", why.c_str());
+      }
+      // A machine that is there but could not be opened says why.
+      for (const std::string& notice : machine_notices::Current()) {
+        std::fprintf(stderr, "quadrelle-cmd: %s\n", notice.c_str());
       }
       status = 2;
     } else {

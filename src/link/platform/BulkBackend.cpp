@@ -1,8 +1,10 @@
 // The bulk machine through libusb-1.0.
 //
 // A bulk machine is a USB device of vendor 6017 whose product id is neither of the HID
-// machine's (12624, 12625) and which has an interface with exactly one bulk IN and one bulk OUT
-// endpoint. Its device path has the form the link takes apart:
+// machine's (12624, 12625) and which has exactly one vendor-specific interface (class 0xFF)
+// with exactly one bulk IN and one bulk OUT endpoint. Any other device of the vendor is listed
+// as not a machine (with the reason), never opened. Its device path has the form the link
+// takes apart:
 //   \\?\usb#vid_VVVV&pid_PPPP#INSTANCE#{101f9e3f-8435-4872-bc21-07b27e2baadd}
 // INSTANCE is the serial-number string when it is 1 to 8 hexadecimal digits, else the bus
 // number and the last (up to three) port numbers, two hexadecimal digits each. The path with
@@ -10,7 +12,12 @@
 // claimed interface. The bare path opens only as a probe.
 //
 // A read of n bytes finishes when n bytes have arrived: the machine packs 64-byte packets back
-// to back, and a short USB packet does not end the transfer early.
+// to back, and a short USB packet does not end the transfer early. Reads ask the device for
+// whole USB packets (a high-speed device packs several 64-byte packets into one 512-byte USB
+// packet, so a transfer may bring more than was asked for); bytes beyond the read stay in the
+// pipe for the next one. Transfers move through the pipe's own buffer, never the caller's, and
+// a transfer being cancelled is never submitted again: a buffer is only ever freed once libusb
+// has given its transfer back.
 #include <libusb.h>
 
 #include <algorithm>
@@ -18,6 +25,8 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include "Backends.h"
 #include "MachineIds.h"
@@ -69,24 +78,39 @@ uint32_t MapStatus(libusb_transfer_status status) {
   }
 }
 
+constexpr uint8_t kVendorSpecificClass = 0xFF;
+// The largest read the link asks for (256 packets) rounded up to a high-speed USB packet.
+constexpr uint32_t kPipeBuffer = 16384 + 512;
+
 struct Endpoints {
   int interface = -1;
   uint8_t in = 0;
   uint8_t out = 0;
+  uint16_t in_max_packet = 64;
 };
 
-// The interface with exactly one bulk IN and one bulk OUT endpoint.
-bool FindBulkInterface(libusb_device* device, Endpoints* found) {
+// The machine's interface: the one vendor-specific interface with exactly one bulk IN and one
+// bulk OUT endpoint. Returns "" when found, else why the device is not a machine.
+std::string FindBulkInterface(libusb_device* device, Endpoints* found) {
   libusb_config_descriptor* config = nullptr;
   if (libusb_get_active_config_descriptor(device, &config) != 0 &&
       libusb_get_config_descriptor(device, 0, &config) != 0) {
-    return false;
+    return "no configuration";
   }
-  bool ok = false;
-  for (int i = 0; i < config->bNumInterfaces && !ok; ++i) {
+  int vendor_specific = 0;
+  int with_pair = 0;
+  int last_ins = 0;
+  int last_outs = 0;
+  uint8_t other_class = 0;
+  for (int i = 0; i < config->bNumInterfaces; ++i) {
     const libusb_interface& interface = config->interface[i];
     if (interface.num_altsetting < 1) continue;
     const libusb_interface_descriptor& alt = interface.altsetting[0];
+    if (alt.bInterfaceClass != kVendorSpecificClass) {
+      other_class = alt.bInterfaceClass;
+      continue;
+    }
+    ++vendor_specific;
     int ins = 0;
     int outs = 0;
     Endpoints e;
@@ -97,23 +121,38 @@ bool FindBulkInterface(libusb_device* device, Endpoints* found) {
       if (ep.bEndpointAddress & LIBUSB_ENDPOINT_IN) {
         ++ins;
         e.in = ep.bEndpointAddress;
+        e.in_max_packet = ep.wMaxPacketSize == 0 ? 64 : ep.wMaxPacketSize;
       } else {
         ++outs;
         e.out = ep.bEndpointAddress;
       }
     }
     if (ins == 1 && outs == 1) {
+      ++with_pair;
       *found = e;
-      ok = true;
+    } else {
+      last_ins = ins;
+      last_outs = outs;
     }
   }
   libusb_free_config_descriptor(config);
-  return ok;
+  // Kept short: the reason ends a trace line after the device path.
+  char why[64] = "";
+  if (vendor_specific == 0) {
+    std::snprintf(why, sizeof why, "interface class %u", other_class);
+  } else if (with_pair == 0) {
+    std::snprintf(why, sizeof why, "bulk IN %d, bulk OUT %d", last_ins, last_outs);
+  } else if (with_pair > 1) {
+    std::snprintf(why, sizeof why, "%d bulk pairs", with_pair);
+  }
+  return why;
 }
 
-std::string InstanceOf(libusb_device* device, const libusb_device_descriptor& descriptor) {
+// A device that is not a machine is never opened: its instance is its place on the bus.
+std::string InstanceOf(libusb_device* device, const libusb_device_descriptor& descriptor,
+                       bool open_for_serial) {
   std::string serial;
-  if (descriptor.iSerialNumber != 0) {
+  if (open_for_serial && descriptor.iSerialNumber != 0) {
     libusb_device_handle* handle = nullptr;
     if (libusb_open(device, &handle) == 0) {
       unsigned char text[256] = {};
@@ -129,8 +168,10 @@ std::string InstanceOf(libusb_device* device, const libusb_device_descriptor& de
   return BulkInstance(serial, libusb_get_bus_number(device), ports, depth < 0 ? 0 : depth);
 }
 
-std::string PathOf(libusb_device* device, const libusb_device_descriptor& descriptor) {
-  return BulkDevicePath(descriptor.idVendor, descriptor.idProduct, InstanceOf(device, descriptor));
+std::string PathOf(libusb_device* device, const libusb_device_descriptor& descriptor,
+                   bool open_for_serial) {
+  return BulkDevicePath(descriptor.idVendor, descriptor.idProduct,
+                        InstanceOf(device, descriptor, open_for_serial));
 }
 
 // One claimed machine shared by its two pipes.
@@ -151,15 +192,37 @@ class PipeHandle : public DeviceHandle {
         base_(std::move(base)),
         machine_(machine),
         reading_(reading),
+        max_packet_(reading ? machine->endpoints.in_max_packet : 64),
         context_(context),
-        transfer_(libusb_alloc_transfer(0)) {}
+        transfer_(libusb_alloc_transfer(0)),
+        io_(new uint8_t[kPipeBuffer]) {}
   ~PipeHandle() override;
 
   IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
-    return Start(buffer, size, true, bytes, error);
+    *bytes = 0;
+    if (!Begin(true, size, error)) return IoStart::kFailed;
+    caller_ = buffer;
+    if (stash_.size() >= want_) {
+      done_ = 1;  // already here: the wait finds it finished
+    } else if (const int rc = Submit(); rc != 0) {
+      caller_ = nullptr;
+      *error = MapError(rc);
+      return IoStart::kFailed;
+    }
+    *error = kErrorIoPending;
+    return IoStart::kPending;
   }
+
   IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
-    return Start(const_cast<uint8_t*>(buffer), size, false, bytes, error);
+    *bytes = 0;
+    if (!Begin(false, size, error)) return IoStart::kFailed;
+    std::memcpy(io_.get(), buffer, size);
+    if (const int rc = Submit(); rc != 0) {
+      *error = MapError(rc);
+      return IoStart::kFailed;
+    }
+    *error = kErrorIoPending;
+    return IoStart::kPending;
   }
 
   WaitResult WaitPending(uint32_t ms) override {
@@ -178,64 +241,88 @@ class PipeHandle : public DeviceHandle {
   }
 
   bool PendingResult(uint32_t* bytes, uint32_t* error) override {
-    *bytes = got_;
+    *bytes = 0;
     if (!done_) {
       *error = kErrorIoIncomplete;
       return false;
     }
     done_ = 0;
     *error = status_error_;
-    return status_error_ == 0;
+    if (!reading_) {
+      *bytes = got_;
+      return status_error_ == 0;
+    }
+    if (status_error_ != 0 || stash_.size() < want_ || caller_ == nullptr) {
+      caller_ = nullptr;
+      if (*error == 0) *error = kErrorOperationAborted;
+      return false;
+    }
+    // The bytes asked for go to the caller; any beyond them wait for the next read.
+    std::memcpy(caller_, stash_.data(), want_);
+    stash_.erase(stash_.begin(), stash_.begin() + want_);
+    caller_ = nullptr;
+    *bytes = want_;
+    return true;
   }
 
   bool CancelIo(uint32_t* error) override {
     if (error != nullptr) *error = 0;
+    caller_ = nullptr;
     if (in_flight_) {
+      // A transfer finishing as it is cancelled must not be submitted again.
+      cancelling_ = true;
       libusb_cancel_transfer(transfer_);
-      // The transfer owns the caller's buffer until libusb gives it back.
       const uint32_t start = qclock::GetTickCount();
       while (in_flight_ && qclock::GetTickCount() - start < 1000) {
         timeval tv{0, 10000};
         libusb_handle_events_timeout_completed(context_, &tv, nullptr);
       }
+      cancelling_ = false;
     }
     done_ = 0;
     return true;
   }
 
  private:
-  IoStart Start(uint8_t* buffer, uint32_t size, bool reading, uint32_t* bytes, uint32_t* error) {
-    *bytes = 0;
+  // Checks that a transfer of `size` bytes can start, and takes it on; false with *error when
+  // it cannot.
+  bool Begin(bool reading, uint32_t size, uint32_t* error) {
     if (reading != reading_) {
       *error = kErrorAccessDenied;
-      return IoStart::kFailed;
+      return false;
     }
     if (transfer_ == nullptr) {
       *error = kErrorNotEnoughMemory;
-      return IoStart::kFailed;
+      return false;
     }
     if (in_flight_) {
       *error = kErrorBusy;
-      return IoStart::kFailed;
+      return false;
     }
-    buffer_ = buffer;
+    if (size == 0 || size > kPipeBuffer - max_packet_) {
+      *error = kErrorInvalidParameter;
+      return false;
+    }
     want_ = size;
     got_ = 0;
     done_ = 0;
     status_error_ = 0;
-    const int rc = Submit();
-    if (rc != 0) {
-      *error = MapError(rc);
-      return IoStart::kFailed;
-    }
-    *error = kErrorIoPending;
-    return IoStart::kPending;
+    return true;
   }
 
+  // Reads ask for whole USB packets covering what is still missing; writes send what is left.
   int Submit() {
-    const uint8_t endpoint = reading_ ? machine_->endpoints.in : machine_->endpoints.out;
-    libusb_fill_bulk_transfer(transfer_, machine_->handle, endpoint, buffer_ + got_,
-                              static_cast<int>(want_ - got_), &PipeHandle::Finished, this, 0);
+    uint8_t endpoint = machine_->endpoints.out;
+    uint32_t length = want_ - got_;
+    uint8_t* from = io_.get() + got_;
+    if (reading_) {
+      endpoint = machine_->endpoints.in;
+      const uint32_t missing = want_ - static_cast<uint32_t>(stash_.size());
+      length = (missing + max_packet_ - 1) / max_packet_ * max_packet_;
+      from = io_.get();
+    }
+    libusb_fill_bulk_transfer(transfer_, machine_->handle, endpoint, from, static_cast<int>(length),
+                              &PipeHandle::Finished, this, 0);
     const int rc = libusb_submit_transfer(transfer_);
     in_flight_ = rc == 0;
     return rc;
@@ -244,12 +331,19 @@ class PipeHandle : public DeviceHandle {
   static void LIBUSB_CALL Finished(libusb_transfer* transfer) {
     auto* self = static_cast<PipeHandle*>(transfer->user_data);
     self->in_flight_ = false;
-    self->got_ += static_cast<uint32_t>(transfer->actual_length);
-    if (transfer->status == LIBUSB_TRANSFER_COMPLETED && self->reading_ &&
-        self->got_ < self->want_) {
+    const auto actual = static_cast<uint32_t>(std::max(transfer->actual_length, 0));
+    if (self->reading_) {
+      self->stash_.insert(self->stash_.end(), self->io_.get(), self->io_.get() + actual);
+    } else {
+      self->got_ += actual;
+    }
+    const bool more = self->reading_ ? self->stash_.size() < self->want_ : self->got_ < self->want_;
+    if (transfer->status == LIBUSB_TRANSFER_COMPLETED && more && !self->cancelling_) {
       const int rc = self->Submit();  // a short packet: wait for the rest
       if (rc == 0) return;
       self->status_error_ = MapError(rc);
+    } else if (transfer->status == LIBUSB_TRANSFER_COMPLETED && more) {
+      self->status_error_ = kErrorOperationAborted;
     } else {
       self->status_error_ = MapStatus(transfer->status);
     }
@@ -260,13 +354,19 @@ class PipeHandle : public DeviceHandle {
   std::string base_;
   OpenMachine* machine_;
   const bool reading_;
+  const uint32_t max_packet_;
   libusb_context* context_;
   libusb_transfer* transfer_;
-  uint8_t* buffer_ = nullptr;
+  // The transfers' own buffer: a transfer never touches the caller's memory.
+  std::unique_ptr<uint8_t[]> io_;
+  // Read: bytes that arrived and were not handed out yet.
+  std::vector<uint8_t> stash_;
+  uint8_t* caller_ = nullptr;  // where a finished read is copied; nullptr once given up
   uint32_t want_ = 0;
-  uint32_t got_ = 0;
+  uint32_t got_ = 0;  // write: bytes written so far
   int done_ = 0;
   bool in_flight_ = false;
+  bool cancelling_ = false;
   uint32_t status_error_ = 0;
 };
 
@@ -292,9 +392,11 @@ class LibusbBackend : public DeviceBackend {
       return false;
     }
     for (ssize_t i = 0; i < n; ++i) {
-      std::string path;
+      InterfaceEntry entry;
       Endpoints endpoints;
-      if (IsBulkMachine(list[i], &path, &endpoints)) entries->push_back({0, false, path});
+      if (OfTheVendor(list[i], &entry.path, &entry.not_machine, &endpoints)) {
+        entries->push_back(entry);
+      }
     }
     libusb_free_device_list(list, 1);
     *error = 0;
@@ -338,8 +440,12 @@ class LibusbBackend : public DeviceBackend {
     *error = kErrorFileNotFound;
     for (ssize_t i = 0; i < n && !result; ++i) {
       std::string candidate;
+      std::string not_machine;
       Endpoints endpoints;
-      if (!IsBulkMachine(list[i], &candidate, &endpoints) || candidate != base) continue;
+      if (!OfTheVendor(list[i], &candidate, &not_machine, &endpoints) || !not_machine.empty() ||
+          candidate != base) {
+        continue;
+      }
       libusb_device_handle* handle = nullptr;
       int rc = libusb_open(list[i], &handle);
       if (rc != 0) {
@@ -398,15 +504,18 @@ class LibusbBackend : public DeviceBackend {
     return true;
   }
 
-  bool IsBulkMachine(libusb_device* device, std::string* path, Endpoints* endpoints) {
+  // A device of the machine's vendor other than the HID machine: its path, and why it is not a
+  // bulk machine ("" when it is one).
+  bool OfTheVendor(libusb_device* device, std::string* path, std::string* not_machine,
+                   Endpoints* endpoints) {
     libusb_device_descriptor descriptor;
     if (libusb_get_device_descriptor(device, &descriptor) != 0) return false;
     if (descriptor.idVendor != machine_ids::kVendor ||
         machine_ids::IsHidProduct(descriptor.idProduct)) {
       return false;
     }
-    if (!FindBulkInterface(device, endpoints)) return false;
-    *path = PathOf(device, descriptor);
+    *not_machine = FindBulkInterface(device, endpoints);
+    *path = PathOf(device, descriptor, not_machine->empty());
     return true;
   }
 
@@ -416,7 +525,13 @@ class LibusbBackend : public DeviceBackend {
 
 PipeHandle::~PipeHandle() {
   CancelIo(nullptr);
-  if (transfer_ != nullptr) libusb_free_transfer(transfer_);
+  if (in_flight_) {
+    // libusb never gave the transfer back: it may still write into the buffer, so both are
+    // left alive rather than freed under it.
+    (void)io_.release();
+  } else if (transfer_ != nullptr) {
+    libusb_free_transfer(transfer_);
+  }
   backend_->PipeClosed(base_, reading_);
 }
 

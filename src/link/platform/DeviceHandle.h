@@ -47,6 +47,7 @@ constexpr uint32_t kErrorInvalidHandle = 6;
 constexpr uint32_t kErrorNotEnoughMemory = 8;
 constexpr uint32_t kErrorGenFailure = 31;
 constexpr uint32_t kErrorSharingViolation = 32;
+constexpr uint32_t kErrorLockViolation = 33;  // another program holds the device
 constexpr uint32_t kErrorInvalidParameter = 87;
 constexpr uint32_t kErrorBrokenPipe = 109;
 constexpr uint32_t kErrorSemTimeout = 121;
@@ -205,6 +206,8 @@ struct InterfaceEntry {
   uint32_t enum_error = 0;     // non-zero: enumerating this member failed (never "no more")
   bool detail_failed = false;  // the member exists but its path could not be read
   std::string path;
+  // Non-empty: a device of the machine's vendor that is not a machine, and why not.
+  std::string not_machine = {};
 };
 
 // How Open opens a path. The exclusive modes refuse a path this process holds already

@@ -1,6 +1,7 @@
 #include "EmuBackend.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -34,14 +35,40 @@ bool FillAddress(const std::string& path, sockaddr_un* address) {
   return true;
 }
 
-// True when something answers on the socket file: another program holds the slot.
-bool SomeoneListens(const sockaddr_un& address) {
-  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  const bool answered =
-      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+// Takes the slot's lock file, which marks the slot as held by a program that is still running
+// (the lock goes with the program). Looking at the socket itself would mean connecting to it,
+// and a connection to a program that does not accept it waits in that program's queue (the
+// third blocks for good) and later poses as a machine. -1 with *error when another program
+// holds it.
+int LockSlot(const std::string& path, int* error) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+      *error = errno;
+      return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      *error = errno == EWOULDBLOCK ? EADDRINUSE : errno;
+      ::close(fd);
+      return -1;
+    }
+    // The holder removes the file as it ends: what we locked must still be the file there.
+    struct stat locked;
+    struct stat named;
+    if (::fstat(fd, &locked) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+        locked.st_dev == named.st_dev && locked.st_ino == named.st_ino) {
+      return fd;
+    }
+    ::close(fd);
+  }
+  *error = EADDRINUSE;
+  return -1;
+}
+
+// Gives a slot's lock file up: removed while still held, so nobody locks a file on its way out.
+void DropLock(const std::string& path, int fd) {
+  ::unlink(path.c_str());
   ::close(fd);
-  return answered;
 }
 
 // A connected client, driven like a HID machine: each message is one packet record.
@@ -133,6 +160,7 @@ EmulatorLink::~EmulatorLink() {
       ::close(slots_[slot].listen_fd);
       ::unlink(SlotPath(slot).c_str());
     }
+    if (slots_[slot].lock_fd >= 0) DropLock(LockPath(slot), slots_[slot].lock_fd);
   }
 }
 
@@ -148,6 +176,10 @@ std::string EmulatorLink::SlotPath(int slot) const {
   char name[16];
   std::snprintf(name, sizeof name, "tppipe%02u", static_cast<unsigned>(slot));
   return directory_ + "/" + name;
+}
+
+std::string EmulatorLink::LockPath(int slot) const {
+  return SlotPath(slot) + ".lock";
 }
 
 bool EmulatorLink::Listening(int slot) const {
@@ -193,12 +225,15 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
     *error = ENAMETOOLONG;
     return ListenResult::kOpenFailed;
   }
+  const int lock = LockSlot(LockPath(slot), error);
+  if (lock < 0) return ListenResult::kOpenFailed;
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0) {
-    // A socket left by a program that ended is taken over; a live one or any other file is
-    // left alone.
-    if (!S_ISSOCK(st.st_mode) || SomeoneListens(address)) {
+    // A socket left by a program that ended (its lock went with it) is taken over; any other
+    // file is left alone.
+    if (!S_ISSOCK(st.st_mode)) {
       *error = EADDRINUSE;
+      DropLock(LockPath(slot), lock);
       return ListenResult::kOpenFailed;
     }
     ::unlink(path.c_str());
@@ -206,6 +241,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     *error = errno;
+    DropLock(LockPath(slot), lock);
     return ListenResult::kOpenFailed;
   }
   const mode_t old_mask = ::umask(0077);
@@ -215,6 +251,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
   if (bound != 0) {
     *error = bind_errno;
     ::close(fd);
+    DropLock(LockPath(slot), lock);
     return ListenResult::kOpenFailed;
   }
   ::chmod(path.c_str(), 0600);
@@ -222,9 +259,11 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
     *error = errno;
     ::close(fd);
     ::unlink(path.c_str());
+    DropLock(LockPath(slot), lock);
     return ListenResult::kListenFailed;
   }
   s.listen_fd = fd;
+  s.lock_fd = lock;
   return ListenResult::kListening;
 }
 

@@ -4,7 +4,9 @@
 // driven like a HID machine, through completion routines.
 //
 // The sockets live in $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else /tmp. A directory
-// we create is 0700 and the sockets are 0600, so no other user can pose as a machine.
+// we create is 0700 and the sockets are 0600, so no other user can pose as a machine. Beside
+// each socket a lock file (tppipeNN.lock, flock) says that a running program holds the slot;
+// another program sees that without ever connecting to the socket.
 //
 // Nothing here waits for a client: every socket is non-blocking, and the device search asks
 // each slot in turn. `slot` is 0 to kSlots - 1 in every call.
@@ -34,6 +36,8 @@ class EmulatorLink {
   const std::string& Directory() const { return directory_; }
   // The socket file of a slot: the directory and "tppipe00" to "tppipe09".
   std::string SlotPath(int slot) const;
+  // The slot's lock file, held while this program listens on the slot.
+  std::string LockPath(int slot) const;
 
   enum class ListenResult {
     kListening,     // the slot listens (now or already)
@@ -45,10 +49,10 @@ class EmulatorLink {
   // True once Listen was tried for the slot since it last listened (a failed slot is not tried
   // on every search; Relisten of a slot without a socket clears it).
   bool Attempted(int slot) const;
-  // Creates the slot's listening socket (and the directory, 0700, when it is missing). A socket
-  // file that nobody answers on (left by a program that ended) is taken over; a live socket or
-  // any other file is left alone (kOpenFailed, *error = EADDRINUSE). Does not wait on anything
-  // but one probe connect to such a file. *error: 0, or the system's error number.
+  // Creates the slot's listening socket (and the directory, 0700, when it is missing). A slot
+  // whose lock file another running program holds is left alone (kOpenFailed, *error =
+  // EADDRINUSE); a socket file left by a program that ended is taken over. Never connects to a
+  // socket and never waits. *error: 0, or the system's error number.
   ListenResult Listen(int slot, int* error);
 
   // True while the slot's client is handed out (TakeClient) and not yet dropped (Relisten).
@@ -70,6 +74,7 @@ class EmulatorLink {
   struct Connection;
   struct Slot {
     int listen_fd = -1;
+    int lock_fd = -1;
     std::shared_ptr<Connection> client;
     bool in_use = false;
     bool attempted = false;

@@ -199,6 +199,87 @@ TEST_F(LinkTest, CloseDeviceLeavesTheListAndTheDeviceFree) {
   EXPECT_EQ(d->opens, 2);
 }
 
+// Two machines with the same id: closing one leaves the other's record, so its hardware lock
+// still finds it.
+TEST_F(LinkTest, ClosingOneOfTwoMachinesWithTheSameIdKeepsTheOther) {
+  qplatform::FakeFirmware firmware;
+  AddHid("/dev/hidraw1", L"0000002A");
+  firmware.Attach(*AddHid("/dev/hidraw2", L"0000002A"));
+  UsbInterface* first = Open();
+  UsbInterface* second = Open();
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  Destroy(first);
+  ASSERT_EQ(ConnectionList().size(), 1u);
+  EXPECT_EQ(ConnectionList().front().device, second);
+  char reply[64];
+  uint32_t length = 0;
+  EXPECT_EQ(second->SendCommand("STAT", 1000, reply, sizeof reply, &length), 1);
+  EXPECT_EQ(std::string(reply, length), "00 OK");
+  EXPECT_FALSE(trace_.Contains('C', "HardwareLock timeout\n"));
+}
+
+// A machine that is there but cannot be opened says why once per plug-in, and the text stays
+// available for tools.
+TEST_F(LinkTest, AMachineThatCannotBeOpenedSaysWhyOncePerPlugIn) {
+  struct Case {
+    const char* name;
+    bool bulk;
+    uint32_t error;
+    std::string text;
+  } cases[] = {
+      {"HID, no permission", false, 5,
+       "No permission to open /dev/hidraw7: install the udev rule 70-quadrelle.rules, then "
+       "unplug the machine and plug it in again"},
+      {"HID, held by another program", false, 33,
+       "The machine at /dev/hidraw7 is in use by another program"},
+      {"bulk, no permission", true, 5,
+       "No permission to open \\\\?\\usb#vid_1781&pid_0c9f#0007#{x}: install the udev rule "
+       "70-quadrelle.rules, then unplug the machine and plug it in again"},
+      {"bulk, held by another program", true, 32,
+       "The machine at \\\\?\\usb#vid_1781&pid_0c9f#0007#{x} is in use by another program"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    hid_.devices.clear();
+    bulk_.devices.clear();
+    auto d =
+        c.bulk ? bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#0007#{x}") : AddHid("/dev/hidraw7");
+    // No permission shows on the bulk machine's probe, another program on its pipe.
+    (c.bulk && c.error == 5 ? d->probe_error : d->open_error) = c.error;
+    TraceCapture trace;
+    for (int search = 0; search < 3; ++search) EXPECT_EQ(FindDevice(0), nullptr);
+    // (A capture keeps the first 127 characters of a line.)
+    EXPECT_EQ(trace.Texts('W'), std::vector<std::string>{(c.text + "\n").substr(0, 127)});
+    EXPECT_EQ(machine_notices::Current(), std::vector<std::string>{c.text});
+    // Unplugged: the notice goes; plugged in again: it is said again.
+    d->unplugged = true;
+    EXPECT_EQ(FindDevice(0), nullptr);
+    EXPECT_TRUE(machine_notices::Current().empty());
+    d->unplugged = false;
+    EXPECT_EQ(FindDevice(0), nullptr);
+    EXPECT_EQ(trace.Texts('W').size(), 2u);
+    // Opened at last: nothing stands any more.
+    d->open_error = 0;
+    d->probe_error = 0;
+    UsbInterface* device = Open();
+    ASSERT_NE(device, nullptr);
+    EXPECT_TRUE(machine_notices::Current().empty());
+    Destroy(device);
+  }
+}
+
+// A device of the vendor that is not a machine is never probed, with a D line saying why.
+TEST_F(LinkTest, ADeviceThatIsNotAMachineIsNotProbed) {
+  bulk_.extra_entries = {{0, false, "\\\\?\\usb#vid_1781&pid_0c9f#0105#{x}", "interface class 8"}};
+  std::vector<ConnectionRecord> list;
+  EXPECT_EQ(EnumerateBulkDevices(&list), 1);
+  EXPECT_TRUE(list.empty());
+  EXPECT_EQ(trace_.Texts('D'),
+            std::vector<std::string>{"Not a machine: \\\\?\\usb#vid_1781&pid_0c9f#0105#{x} "
+                                     "(interface class 8)\n"});
+}
+
 TEST_F(LinkTest, ConnectionMutexCreatedLateWarns) {
   ResetConnectionMutexForTests();
   EXPECT_EQ(LockConnectionMutex(), 1);

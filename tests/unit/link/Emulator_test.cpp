@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -12,6 +13,7 @@
 
 #include "LinkFixture.h"
 #include "MachineList.h"
+#include "TraceGuard.h"
 
 namespace {
 
@@ -204,6 +206,46 @@ TEST_F(EmulatorLinkTest, AMessageThatIsNotARecordStopsTheLink) {
   EXPECT_FALSE(device->ReadPending());
 }
 
+// Another program serving the same slots (quadrelle-cmd -emulator while the dialog holds a
+// machine) sees them held from their lock files: it never connects, so it never blocks on a full
+// queue and leaves no connection that would later pose as a machine.
+TEST_F(EmulatorLinkTest, ASecondProgramSeesHeldSlotsWithoutConnecting) {
+  EXPECT_EQ(Find(), nullptr);
+  auto machine = std::make_unique<ScriptedMachine>(ConnectTo(emulator_->SlotPath(0)));
+  UsbInterface* device = Find();
+  ASSERT_NE(device, nullptr);
+  auto other_program_looks = [&] {
+    EmulatorLink other(dir_);
+    for (int slot : {0, 1}) {
+      int error = 0;
+      EXPECT_EQ(other.Listen(slot, &error), EmulatorLink::ListenResult::kOpenFailed);
+      EXPECT_EQ(error, EADDRINUSE);
+    }
+  };
+  other_program_looks();
+  // The machine goes; the slot takes the next client, and there is none: the other program's
+  // look left nothing behind.
+  machine.reset();
+  EXPECT_EQ(device->CheckAlive(), 0);
+  ExpectTraceLine('W', "Error sending command\n");
+  Destroy(device);
+  ASSERT_EQ(Find(), nullptr);
+  ASSERT_EQ(Find(), nullptr);
+  EXPECT_TRUE(trace_.Contains('T', "Peek 0 fail\n"));
+  // However often it looks, it never waits on a queue that nobody empties.
+  for (int run = 0; run < 3; ++run) other_program_looks();
+
+  struct stat st;
+  ASSERT_EQ(::stat(emulator_->LockPath(0).c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  // An ended program's slots are free again, lock files and all.
+  emulator_.reset();
+  EXPECT_NE(::stat((dir_ + "/tppipe00.lock").c_str(), &st), 0);
+  EmulatorLink after(dir_);
+  int error = 0;
+  EXPECT_EQ(after.Listen(0, &error), EmulatorLink::ListenResult::kListening);
+}
+
 TEST_F(EmulatorLinkTest, LeftoverSocketsAreTakenOverButOtherFilesAreLeftAlone) {
   ASSERT_EQ(::mkdir(dir_.c_str(), 0700), 0);
   {
@@ -227,6 +269,9 @@ TEST_F(EmulatorLinkTest, LeftoverSocketsAreTakenOverButOtherFilesAreLeftAlone) {
   // A failed slot is not retried on every search.
   EXPECT_EQ(Find(), nullptr);
   EXPECT_EQ(Count("Error opening pipe \r\n"), 1);
+  // The slot it did not take leaves no lock file behind.
+  struct stat st;
+  EXPECT_NE(::stat(emulator_->LockPath(1).c_str(), &st), 0);
   emulator_.reset();
   ::unlink((dir_ + "/tppipe01").c_str());
 }

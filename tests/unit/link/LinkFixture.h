@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "MachineNotices.h"
 #include "USBinterface.h"
 #include "clock.h"
 #include "log.h"
@@ -30,6 +31,9 @@ class LinkTest : public ::testing::Test {
     qplatform::Reactor::Instance().Install();
     ConnectionList().clear();
     CreateConnectionMutex();
+    // Nothing is listed yet: no notice of an earlier test stands.
+    machine_notices::Listed('H', {});
+    machine_notices::Listed('B', {});
   }
 
   ~LinkTest() override {

@@ -92,6 +92,39 @@ TEST_F(HidTransport, RecordsLeftBehindByARefusedWriteGoFirstNextTime) {
   EXPECT_EQ(CommandText(written[1]), "NEW");
 }
 
+// The record of a write the device has not taken yet stays as it is until the write finishes;
+// the next send's packets wait behind it.
+TEST_F(HidTransport, ASendAfterATimedOutSendLeavesThePendingWriteItsRecord) {
+  machine_->writes_stall = true;
+  const PacketRecord first = MakeCommand("FIRST");
+  EXPECT_EQ(device_->SendBuffer(&first, 1, -1, -1), 0);
+  EXPECT_EQ(trace_.Texts('W'), (std::vector<std::string>{"Timeout in Sendbuffer\n"}));
+  machine_->writes_stall = false;
+  const PacketRecord second = MakeCommand("SECOND");
+  EXPECT_EQ(device_->SendBuffer(&second, 1, -1, -1), 1);
+  const auto written = machine_->WrittenPackets();
+  ASSERT_EQ(written.size(), 2u);
+  EXPECT_EQ(CommandText(written[0]), "FIRST");
+  EXPECT_EQ(CommandText(written[1]), "SECOND");
+  EXPECT_EQ(trace_.Texts('W'), (std::vector<std::string>{"Timeout in Sendbuffer\n"}));
+}
+
+// A count of no packets (or fewer) leaves the caller's array and the waiting packets alone.
+TEST_F(HidTransport, ReceiveOfNoPacketsWritesNothing) {
+  const PacketRecord canary = MakeCommand("CANARY");
+  for (const auto& [count, result] : {std::pair{0, 1}, std::pair{-1, 0}, std::pair{-7, 0}}) {
+    SCOPED_TRACE(count);
+    machine_->SendPackets({MakeData(0, "a", 1), MakeData(1, "b", 1)});
+    for (int i = 0; i < 10 && device_->RxQueued() < 2; ++i) qclock::SleepEx(1, true);
+    ASSERT_EQ(device_->RxQueued(), 2u);
+    PacketRecord records[3] = {canary, canary, canary};
+    EXPECT_EQ(device_->Receive(records + 1, count, -1, -1), result);
+    for (const PacketRecord& r : records) EXPECT_EQ(r, canary);
+    EXPECT_EQ(device_->RxQueued(), 2u);
+    device_->FlushReceive();
+  }
+}
+
 TEST_F(HidTransport, ReceiveGivesUpAtItsTimeOut) {
   PacketRecord packet;
   const uint32_t start = Now();
