@@ -5,13 +5,13 @@
 #include <QGuiApplication>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "Analysis.h"
 #include "BoardInfo.h"
+#include "BoardSelection.h"
 #include "BoardText.h"
 #include "BriDup.h"
 #include "DealFormat.h"
@@ -49,23 +49,6 @@ struct Options {
   int first = 1;
   int last = 0x7fffffff;
 };
-
-// "A-B" or "A", 1 <= A <= B.
-bool ParseRange(const char* text, int& first, int& last) {
-  char* end = nullptr;
-  if (text[0] < '0' || text[0] > '9') return false;
-  const long a = std::strtol(text, &end, 10);
-  long b = a;
-  if (*end == '-') {
-    const char* second = end + 1;
-    if (*second < '0' || *second > '9') return false;
-    b = std::strtol(second, &end, 10);
-  }
-  if (*end != '\0' || a < 1 || b < a || b > 999999) return false;
-  first = static_cast<int>(a);
-  last = static_cast<int>(b);
-  return true;
-}
 
 bool ParseOptions(int argc, char** argv, Options& options) {
   for (int arg = 1; arg < argc; ++arg) {
@@ -141,7 +124,7 @@ int main(int argc, char** argv) {
   }
   Options options;
   if (!ParseOptions(argc, argv, options)) return Usage();
-  if (options.boards != nullptr && !ParseRange(options.boards, options.first, options.last)) {
+  if (options.boards != nullptr && !ParseBoardRange(options.boards, options.first, options.last)) {
     std::fprintf(stderr, "quadrelle-handrecord: --boards wants A-B with 1 <= A <= B, not %s\n",
                  options.boards);
     return 2;
@@ -156,13 +139,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  std::vector<AnalysedBoard> boards;
-  for (size_t i = 0; i < deals.size(); ++i) {
-    if (numbers[i] < options.first || numbers[i] > options.last) continue;
-    AnalysedBoard& board = boards.emplace_back();
-    board.number = numbers[i];
-    board.deal = deals[i];
-  }
+  std::vector<AnalysedBoard> boards = SelectBoards(deals, numbers, options.first, options.last);
   if (boards.empty()) {
     std::fprintf(stderr, "%s: no boards%s%s in the file\n", options.file,
                  options.boards != nullptr ? " " : "",

@@ -1,6 +1,7 @@
 #include <string>
 #include <vector>
 
+#include "BoardSelection.h"
 #include "BoardText.h"
 #include "HandRecordDeals.h"
 
@@ -112,6 +113,32 @@ TEST(Analysis, TextsOfPointsAndContracts) {
   par = {-420, {cases[0].contract, cases[3].contract}};
   EXPECT_EQ(ParScoreText(par), "EW 420");
   EXPECT_EQ(ParContractsText(par), "NS 4S; S 6C");
+}
+
+TEST(Analysis, BoardRangesChooseByBoardNumber) {
+  const struct {
+    const char* text;
+    int first, last;  // 0: refused
+  } cases[] = {
+      {"3-9", 3, 9},  {"7", 7, 7},    {"1-999999", 1, 999999}, {"9-3", 0, 0},   {"0-4", 0, 0},
+      {"-4", 0, 0},   {"4-", 0, 0},   {"1-1000000", 0, 0},     {"3 - 9", 0, 0}, {"", 0, 0},
+      {"+3-9", 0, 0}, {"3-9x", 0, 0},
+  };
+  for (const auto& c : cases) {
+    int first = 0, last = 0;
+    EXPECT_EQ(ParseBoardRange(c.text, first, last), c.first != 0) << c.text;
+    EXPECT_EQ(first, c.first) << c.text;
+    EXPECT_EQ(last, c.last) << c.text;
+  }
+  DealSet deals;
+  for (const char* deal : {kSuitEach, kSuitEachSwapped, kSuitEachTurned})
+    deals.push_back(DealOf(deal));
+  const std::vector<AnalysedBoard> chosen = SelectBoards(deals, {17, 18, 5}, 5, 17);
+  ASSERT_EQ(chosen.size(), 2u);
+  EXPECT_EQ(chosen[0].number, 17);
+  EXPECT_EQ(chosen[0].deal, deals[0]);
+  EXPECT_EQ(chosen[1].number, 5);
+  EXPECT_EQ(chosen[1].deal, deals[2]);
 }
 
 }  // namespace
