@@ -3,6 +3,7 @@
 #include <sodium.h>
 
 #include <algorithm>
+#include <bit>
 #include <utility>
 
 namespace {
@@ -17,11 +18,21 @@ uint32_t RejectionLimit(uint32_t n) {
 // stream has the shorter one as its start, so making it again longer continues it exactly.
 class SeededStream {
  public:
-  explicit SeededStream(const StreamKey& key) : key_(key) { Fill(kFirstBytes); }
+  explicit SeededStream(const StreamKey& key) : key_(key) {
+    randombytes_buf_deterministic(first_, sizeof first_, key_.data());
+  }
 
   uint32_t Word() {
-    if (next_ + 4 > bytes_.size()) Fill(bytes_.size() * 2);
-    const uint8_t* b = bytes_.data() + next_;
+    const uint8_t* b;
+    if (next_ + 4 <= sizeof first_) {
+      b = first_ + next_;
+    } else {
+      if (next_ + 4 > more_.size()) {
+        more_.resize(std::max(more_.size(), sizeof first_) * 2);
+        randombytes_buf_deterministic(more_.data(), more_.size(), key_.data());
+      }
+      b = more_.data() + next_;
+    }
     next_ += 4;
     return uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
   }
@@ -34,16 +45,10 @@ class SeededStream {
   }
 
  private:
-  // 51 draws take 204 bytes; a rejection is rarer than one in 80 million.
-  static constexpr size_t kFirstBytes = 256;
-
-  void Fill(size_t size) {
-    bytes_.resize(size);
-    randombytes_buf_deterministic(bytes_.data(), bytes_.size(), key_.data());
-  }
-
   StreamKey key_;
-  std::vector<uint8_t> bytes_;
+  // 51 draws take 204 bytes; a word is passed over less than once in 80 million draws.
+  uint8_t first_[256];
+  std::vector<uint8_t> more_;  // the whole stream so far, once the first bytes are used up
   size_t next_ = 0;
 };
 
@@ -55,10 +60,16 @@ Deal Shuffle(Draw&& uniform) {
     const uint32_t j = uniform(static_cast<uint32_t>(i + 1));
     std::swap(cards[i], cards[j]);
   }
+  // Each hand in ascending card number: the hand's cards as a mask, read from the lowest bit.
+  uint64_t hands[4] = {0, 0, 0, 0};
+  for (int pos = 0; pos < kCardsInDeck; ++pos)
+    hands[pos / kCardsInHand] |= uint64_t{1} << cards[pos];
   Deal deal;
-  std::copy(cards, cards + kCardsInDeck, deal.cards);
   for (int hand = kNorth; hand <= kWest; ++hand) {
-    std::sort(deal.HandCards(hand), deal.HandCards(hand) + kCardsInHand);
+    uint8_t* out = deal.HandCards(hand);
+    for (uint64_t mask = hands[hand]; mask != 0; mask &= mask - 1) {
+      *out++ = static_cast<uint8_t>(std::countr_zero(mask));
+    }
   }
   return deal;
 }

@@ -25,12 +25,17 @@ const char* DeclarerText(int declarer) {
 }
 
 std::string ContractText(const ParContract& contract, bool symbols) {
-  std::string text = std::string(DeclarerText(contract.declarer)) + " " +
-                     std::to_string(contract.level) + StrainText(contract.strain, symbols);
+  // Appended piece by piece: GCC 12 warns falsely about "literal" + std::string at -O2.
+  std::string text = DeclarerText(contract.declarer);
+  text += ' ';
+  text += std::to_string(contract.level);
+  text += StrainText(contract.strain, symbols);
   if (contract.undertricks > 0) {
-    text += "X-" + std::to_string(contract.undertricks);
+    text += "X-";
+    text += std::to_string(contract.undertricks);
   } else if (contract.overtricks > 0) {
-    text += "+" + std::to_string(contract.overtricks);
+    text += '+';
+    text += std::to_string(contract.overtricks);
   }
   return text;
 }
