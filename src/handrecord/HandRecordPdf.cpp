@@ -82,7 +82,8 @@ class PageDrawer {
     Hand(board.deal, kEast, grid(2, 1).adjusted(Mm(3), 0, 0, 0));
     Hand(board.deal, kSouth, grid(1, 2));
     Points(board.deal, grid(1, 1));
-    Table(board, grid(2, 2).adjusted(Mm(1), 0, 0, 0));
+    // The table reaches a little under South's corner, where short hands leave room.
+    Table(board, grid(2, 2).adjusted(-Mm(4), 0, Mm(1), 0));
     Par(board.par, QRectF(box.left() + Mm(2), box.bottom() - Mm(7), box.width() - Mm(4), Mm(5)));
   }
 
@@ -161,9 +162,9 @@ class PageDrawer {
     static const int kDeclarers[4] = {kNorth, kSouth, kEast, kWest};
     static const int kOrder[kStrains] = {kNoTrumps, kStrainSpades, kStrainHearts, kStrainDiamonds,
                                          kStrainClubs};
-    painter_.setFont(Font(7.5, false));
+    painter_.setFont(Font(8.5, false));
     const double line = QFontMetricsF(painter_.font()).height();
-    const double column = std::min(Mm(5), at.width() / 6);
+    const double column = std::min(Mm(6), at.width() / 6);  // the declarer and five strains
     const double top = at.bottom() - 5 * line;
     auto cell = [&](int col, int row) {
       return QRectF(at.left() + col * column, top + row * line, column, line);
