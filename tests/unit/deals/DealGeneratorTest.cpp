@@ -164,22 +164,6 @@ TEST(DealGenerator, HundredThousandSeededDealsMatchTheExactChances) {
   }
 }
 
-TEST(DealGenerator, UnseededDealsAreWholeAndUnlikeEachOther) {
-  DealSet deals;
-  ASSERT_TRUE(GenerateDeals(200, 1, nullptr, deals));
-  ASSERT_EQ(deals.size(), 200u);
-  std::string earlier;
-  for (const Deal& deal : deals) {
-    const std::string text = FormatDealPbn(deal);
-    // 13 cards a hand, 52 in all: the notation has exactly one character per card.
-    ASSERT_EQ(text.size(), 2u + kCardsInDeck + 4 * 3 + 3) << text;
-    // Two equal deals in a row would mean the generator repeats itself (a chance of 1 in 10^28).
-    EXPECT_NE(text, earlier);
-    earlier = text;
-  }
-  EXPECT_NE(deals[0], deals[199]);
-}
-
 // The sample session in the repository is what the documented seed makes: the README and the man
 // page tell users they can make it again.
 TEST(DealGenerator, SampleSessionIsTheDocumentedSeedsSet) {

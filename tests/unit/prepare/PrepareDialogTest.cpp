@@ -151,7 +151,6 @@ TEST_F(PrepareDialogTest, HandRecordRefusesWhatItCannotDo) {
       {"", "", "Choose the deal file to make the hand record of."},
       {Path("two.pbn"), "2-1", "Boards: give A-B (1 <= A <= B) or leave the field empty."},
       {Path("two.pbn"), "3-9", Path("two.pbn") + " holds no boards 3-9."},
-      {Path("gone.pbn"), "", Path("gone.pbn") + " could not be read: File does not exist"},
       {Path("bad.pbn"), "",
        Path("bad.pbn") + " could not be read: Wrong number of suits in deal 1"},
   };
