@@ -12,14 +12,14 @@ OpenFileResponder& Responder() {
 
 }  // namespace
 
-std::string ChooseFileToOpen(QWidget* parent, const QString& filter) {
+std::string ChooseFileToOpen(QWidget* parent, const QString& filter, const QString& folder) {
   // The dialog may move the current directory; the trace log and relative paths rely on it.
   const QString remembered = QDir::currentPath();
   QString chosen;
   if (Responder()) {
-    chosen = QString::fromStdString(Responder()(filter));
+    chosen = QString::fromStdString(Responder()(filter, folder));
   } else {
-    chosen = QFileDialog::getOpenFileName(parent, QString(), QString(), filter);
+    chosen = QFileDialog::getOpenFileName(parent, QString(), folder, filter);
   }
   QDir::setCurrent(remembered);
   return chosen.isEmpty() ? std::string() : QFileInfo(chosen).absoluteFilePath().toStdString();

@@ -1,5 +1,6 @@
 #include "Page_CardDistribution.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QHideEvent>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "LaunchTool.h"
 #include "MessageBox.h"
 #include "RunSections.h"
+#include "SampleSession.h"
 #include "Settings.h"
 #include "log.h"
 
@@ -84,7 +86,9 @@ bool Page_CardDistribution::OnInitDialog() {
 
   connect(load, &QPushButton::clicked, this, &Page_CardDistribution::OnLoadFile);
   connect(deal_tool, &QPushButton::clicked, this, [] { LaunchTool("DealTool"); });
-  connect(print_tool, &QPushButton::clicked, this, [] { LaunchTool("PrintTool"); });
+  // The companion program, when it stands in for the print tool, starts on the loaded file.
+  connect(print_tool, &QPushButton::clicked, this,
+          [this] { LaunchTool("PrintTool", m_FileField->text().toStdString()); });
   connect(m_StartField, &QLineEdit::textChanged, this, &Page_CardDistribution::OnStartChanged);
   connect(m_NumberField, &QLineEdit::textChanged, this, &Page_CardDistribution::OnNumberChanged);
 
@@ -167,7 +171,11 @@ void Page_CardDistribution::SetFieldText(CFocusEditCtrl* field, int value) {
 }
 
 void Page_CardDistribution::OnLoadFile() {
-  const std::string chosen = ChooseFileToOpen(this, DealFileFilter());
+  // A new user's first look is at the sample session, which deals at once.
+  const QString folder = m_FileField->text().isEmpty()
+                             ? SampleSessionFolder(QCoreApplication::applicationDirPath())
+                             : QString();
+  const std::string chosen = ChooseFileToOpen(this, DealFileFilter(), folder);
   if (chosen.empty()) return;
   m_FileField->setText(QString::fromStdString(chosen));
   // A newly chosen file is dealt whole unless the operator narrows the range.

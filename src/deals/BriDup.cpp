@@ -196,9 +196,22 @@ bool PathMatches(const char* pattern, const char* path) {
   return matcher.Match(path) == 1;
 }
 
+// Record files carry no board numbers: deal k is board k.
+bool NumberedInOrder(bool loaded, const DealSet& deals, std::vector<int>* board_numbers) {
+  if (loaded && board_numbers != nullptr) {
+    board_numbers->resize(deals.size());
+    for (size_t i = 0; i < deals.size(); ++i) (*board_numbers)[i] = static_cast<int>(i + 1);
+  }
+  return loaded;
+}
+
 }  // namespace
 
 bool LoadDealFile(const char* path, DealSet& deals) {
+  return LoadNumberedDealFile(path, deals, nullptr);
+}
+
+bool LoadNumberedDealFile(const char* path, DealSet& deals, std::vector<int>* board_numbers) {
   if (path == nullptr || !FileExists(path)) {
     TRACE('W', "File does not exist\n");
     return false;
@@ -210,7 +223,7 @@ bool LoadDealFile(const char* path, DealSet& deals) {
       TRACE('W', "File has wrong size %u\n", size);
       return false;
     }
-    return ReadBriFile(path, deals);
+    return NumberedInOrder(ReadBriFile(path, deals), deals, board_numbers);
   }
   if (PathMatches("\\.[dD][uU][pP]", path)) {
     TRACE('I', "This matches a dup file name\n");
@@ -218,11 +231,11 @@ bool LoadDealFile(const char* path, DealSet& deals) {
       TRACE('W', "File has wrong size %u\n", size);
       return false;
     }
-    return ReadDupFile(path, deals);
+    return NumberedInOrder(ReadDupFile(path, deals), deals, board_numbers);
   }
   if (PathMatches("\\.[pP][bB][nN]", path)) {
     TRACE('I', "This matches a pbn file name\n");
-    return ReadPbnFile(path, deals);
+    return ReadPbnFile(path, deals, board_numbers);
   }
   TRACE('W', "File name unmatched\n");
   return false;

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "DealSet.h"
 
@@ -16,5 +17,8 @@ inline constexpr uint32_t kDupRecordSize = 156;
 // Chooses the format by the file name (".bri", ".dup" or ".pbn" anywhere in the path, either
 // case, in that order) and reads the file. The only entry the pages use.
 bool LoadDealFile(const char* path, DealSet& deals);
+// The same; on success `board_numbers`, when given, holds each deal's board number: k for deal
+// k of a BRI or DUP file, the Board tag of a PBN board (deal k when it has none).
+bool LoadNumberedDealFile(const char* path, DealSet& deals, std::vector<int>* board_numbers);
 bool ReadBriFile(const char* path, DealSet& deals);
 bool ReadDupFile(const char* path, DealSet& deals);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "BoardInfo.h"
 #include "BriDup.h"
 #include "DealFormat.h"
 #include "Fileutils.h"
@@ -18,11 +19,6 @@ constexpr int kStoredCards = 3 * kCardsInHand;
 constexpr size_t kBriBlanks = 32;  // then NUL bytes up to the record size
 // The suit symbols of the old PC character set, spades, hearts, diamonds, clubs.
 constexpr char kSuitBytes[4] = {'\x06', '\x03', '\x04', '\x05'};
-
-// Dealer and vulnerability of board 1 to 16; the cycle repeats every 16 boards.
-constexpr const char* kDealers[4] = {"N", "E", "S", "W"};
-constexpr const char* kVulnerable[16] = {"None", "NS",  "EW",   "All", "NS",  "EW",   "All", "None",
-                                         "EW",   "All", "None", "NS",  "All", "None", "NS",  "EW"};
 
 void AppendFields(const Deal& deal, std::string& out) {
   for (int pos = 0; pos < kStoredCards; ++pos) {
@@ -55,15 +51,17 @@ void AppendLeftAligned(size_t number, size_t width, std::string& out) {
   out += digits;
 }
 
-void AppendDup(const DealSet& deals, std::string& out) {
-  // Random hands, counted forwards, boards 1 to the last, one copy each. The field holds three
+void AppendDup(const DealSet& deals, int first_board, std::string& out) {
+  // Random hands, counted forwards, boards first to last, one copy each. The fields hold three
   // digits; a larger set is described as far as it can be.
-  const size_t last = deals.size() < 999 ? deals.size() : 999;
+  const size_t first = first_board < 999 ? static_cast<size_t>(first_board) : 999;
+  const size_t last_board = static_cast<size_t>(first_board) + deals.size() - 1;
+  const size_t last = last_board < 999 ? last_board : 999;
   for (const Deal& deal : deals) {
     AppendFields(deal, out);
     AppendSuitForm(deal, out);
     out += "YN";
-    AppendLeftAligned(1, 3, out);
+    AppendLeftAligned(first, 3, out);
     AppendLeftAligned(1, 2, out);
     AppendLeftAligned(last, 3, out);
   }
@@ -78,16 +76,16 @@ void AppendBri(const DealSet& deals, std::string& out) {
 }
 
 // Line ends as the scoring programs on the club computers write them; our reader takes both.
-void AppendPbn(const DealSet& deals, std::string& out) {
+void AppendPbn(const DealSet& deals, int first_board, std::string& out) {
   out += "% PBN 2.1\r\n% EXPORT\r\n";
-  size_t board = 0;
+  int board = first_board;
   for (const Deal& deal : deals) {
-    ++board;
-    if (board > 1) out += "\r\n";
+    if (board > first_board) out += "\r\n";
     out += "[Event \"\"]\r\n[Board \"" + std::to_string(board) + "\"]\r\n[Dealer \"";
-    out += kDealers[(board - 1) % 4];
+    out += HandLetter(BoardDealer(board));
     out += "\"]\r\n[Vulnerable \"";
-    out += kVulnerable[(board - 1) % 16];
+    out += VulnerabilityText(BoardVulnerability(board));
+    ++board;
     out += "\"]\r\n[Deal \"" + FormatDealPbn(deal) + "\"]\r\n";
   }
 }
@@ -117,7 +115,7 @@ bool DealFileKindFromName(const char* name, DealFileKind& kind) {
   return true;
 }
 
-std::string FormatDealFile(const DealSet& deals, DealFileKind kind) {
+std::string FormatDealFile(const DealSet& deals, DealFileKind kind, int first_board) {
   std::string out;
   switch (kind) {
     case DealFileKind::kBri:
@@ -126,17 +124,17 @@ std::string FormatDealFile(const DealSet& deals, DealFileKind kind) {
       break;
     case DealFileKind::kDup:
       out.reserve(deals.size() * kDupRecordSize);
-      AppendDup(deals, out);
+      AppendDup(deals, first_board, out);
       break;
     case DealFileKind::kPbn:
       out.reserve(24 + deals.size() * 160);
-      AppendPbn(deals, out);
+      AppendPbn(deals, first_board, out);
       break;
   }
   return out;
 }
 
-bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind) {
+bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind, int first_board) {
   // A deal with a card missing would be written as a file no reader takes.
   for (size_t i = 0; i < deals.size(); ++i) {
     if (!IsWholeDeal(deals[i])) {
@@ -144,7 +142,7 @@ bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind) {
       return false;
     }
   }
-  const std::string bytes = FormatDealFile(deals, kind);
+  const std::string bytes = FormatDealFile(deals, kind, first_board);
   // Written beside the target and renamed over it: a full disc, or any other failure, leaves
   // the old file as it was, also when the output is the file the deals were read from.
   if (!ReplaceFileContents(path, bytes.data(), bytes.size())) {

@@ -14,9 +14,10 @@ enum class DealFileKind { kBri, kDup, kPbn };
 // "bri", "dup" or "pbn" in either case; false for anything else.
 bool DealFileKindFromName(const char* name, DealFileKind& kind);
 
-// The whole file, as bytes.
-std::string FormatDealFile(const DealSet& deals, DealFileKind kind);
+// The whole file, as bytes. The deals are boards `first_board` (1 and up) onwards: PBN gives each
+// its number, dealer and vulnerability, DUP names the first and last board.
+std::string FormatDealFile(const DealSet& deals, DealFileKind kind, int first_board = 1);
 
 // Writes the file; false with a level W trace line when it could not be written whole, and then
 // no partial file is left behind.
-bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind);
+bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind, int first_board = 1);

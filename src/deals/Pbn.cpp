@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 #include <span>
+#include <utility>
 
 #include "Fileutils.h"
 #include "log.h"
@@ -74,12 +75,25 @@ int SeatOf(char c) {
   }
 }
 
+// The number a Board tag holds, 0 when it is no plain number from 1 to 999,999.
+int BoardNumber(const char* v, const char* end) {
+  while (v < end && IsBlank(*v)) ++v;
+  while (end > v && IsBlank(end[-1])) --end;
+  if (v == end || end - v > 6) return 0;
+  int number = 0;
+  for (; v < end; ++v) {
+    if (*v < '0' || *v > '9') return 0;
+    number = number * 10 + (*v - '0');
+  }
+  return number;
+}
+
 // One pass over the text. A board (a "game") is a run of tags and the data lines after them,
 // ended by a blank line; its deal is decoded straight into the deal set when its deal tag comes.
 class Parser {
  public:
-  Parser(const char* text, size_t size, DealSet& deals)
-      : p_(text), end_(text + size), deals_(deals) {}
+  Parser(const char* text, size_t size, DealSet& deals, std::vector<int>* board_numbers)
+      : p_(text), end_(text + size), deals_(deals), board_numbers_(board_numbers) {}
 
   Fault Run();
   // The deal a fault belongs to, counting from 1: the board being read, or the next one when
@@ -106,6 +120,7 @@ class Parser {
   const char* p_;
   const char* const end_;
   DealSet& deals_;
+  std::vector<int>* board_numbers_;  // one per game, 0 until its Board tag comes
   int game_ = 0;
   bool in_game_ = false;
   bool has_deal_ = false;
@@ -186,8 +201,12 @@ Fault Parser::Tag() {
     in_game_ = true;
     has_deal_ = has_board_ = false;
     ++game_;
+    if (board_numbers_ != nullptr) board_numbers_->push_back(0);
   }
-  if (is_board) has_board_ = true;
+  if (is_board) {
+    has_board_ = true;
+    if (board_numbers_ != nullptr) board_numbers_->back() = BoardNumber(value, value_end);
+  }
   if (!is_deal) return Fault::kNone;
   has_deal_ = true;
   return DecodeDeal(value, value_end);
@@ -279,7 +298,7 @@ bool ReadWhole(int fd, char* buffer, uint32_t size) {
 
 }  // namespace
 
-bool ReadPbnFile(const char* path, DealSet& deals) {
+bool ReadPbnFile(const char* path, DealSet& deals, std::vector<int>* board_numbers) {
   if (path == nullptr || !FileExists(path)) {
     TRACE('W', "File does not exist\n");
     return false;
@@ -307,14 +326,22 @@ bool ReadPbnFile(const char* path, DealSet& deals) {
     return false;
   }
   if (!ReadWhole(file.get(), buffer.get(), size)) return false;
-  return ReadPbnText(buffer.get(), size, deals);
+  return ReadPbnText(buffer.get(), size, deals, board_numbers);
 }
 
-bool ReadPbnText(const char* text, size_t size, DealSet& deals) {
+bool ReadPbnText(const char* text, size_t size, DealSet& deals, std::vector<int>* board_numbers) {
   deals.clear();
-  Parser parser(text, size, deals);
+  std::vector<int> numbers;
+  Parser parser(text, size, deals, board_numbers != nullptr ? &numbers : nullptr);
   const Fault fault = parser.Run();
   if (fault == Fault::kNone) {
+    if (board_numbers != nullptr) {
+      // Each board holds one deal; one without a number counts as its place in the file.
+      for (size_t i = 0; i < numbers.size(); ++i) {
+        if (numbers[i] == 0) numbers[i] = static_cast<int>(i + 1);
+      }
+      *board_numbers = std::move(numbers);
+    }
     TRACE('D', "Pbn File contains %i deals OK\n", static_cast<int>(deals.size()));
     return true;
   }

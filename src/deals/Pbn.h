@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "DealSet.h"
 
@@ -17,6 +18,9 @@
 // larger file is something else with the wrong name, and is refused before it is read.
 inline constexpr uint32_t kPbnMaxFileSize = 32u << 20;
 
-bool ReadPbnFile(const char* path, DealSet& deals);
+// On success `board_numbers`, when given, holds the Board tag of each deal (its place in the file,
+// counting from 1, when it has none or no plain number).
+bool ReadPbnFile(const char* path, DealSet& deals, std::vector<int>* board_numbers = nullptr);
 // The same for a text already in memory (`size` bytes, need not end in a NUL).
-bool ReadPbnText(const char* text, size_t size, DealSet& deals);
+bool ReadPbnText(const char* text, size_t size, DealSet& deals,
+                 std::vector<int>* board_numbers = nullptr);

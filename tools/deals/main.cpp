@@ -4,13 +4,19 @@
 //
 // quadrelle-deals --write FORMAT OUT FILE: converts FILE into a deal file of FORMAT (bri, dup or
 // pbn) named OUT. Exit status 1 when FILE cannot be read or OUT cannot be written.
+//
+// quadrelle-deals --generate N [--first-board B] [--seed HEX] --write FORMAT OUT: writes N new
+// boards numbered from B (DealGenerator.h says how they are made). Exit status 2 for a wrong
+// call or value, 1 when OUT cannot be written (the old OUT then stays whole).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "BriDup.h"
 #include "DealFormat.h"
+#include "DealGenerator.h"
 #include "DealWrite.h"
 #include "log.h"
 #include "version.h"
@@ -56,17 +62,85 @@ int Convert(const char* format, const char* out, const char* in) {
 constexpr const char* kUsage =
     "usage: quadrelle-deals FILE...\n"
     "       quadrelle-deals --write bri|dup|pbn OUT FILE\n"
+    "       quadrelle-deals --generate N [--first-board B] [--seed HEX] --write bri|dup|pbn OUT\n"
     "       quadrelle-deals --help | --version\n";
 
 constexpr const char* kHelp =
     "Checks BRI, DUP and PBN deal files and lists their deals, one line per deal:\n"
     "BOARD<TAB>N:<north> <east> <south> <west>. --write converts FILE into a deal file\n"
     "of the given format named OUT (the old OUT stays whole if the write fails).\n"
+    "--generate writes N new boards (1 to 9999) numbered from B (default 1), shuffled\n"
+    "with the system's cryptographic generator, or, with --seed (32 to 128 hex digits),\n"
+    "from a documented stream that gives the same boards everywhere (see the man page).\n"
     "Exit status: 0 done, 1 a file could not be read or written, 2 wrong call.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
   return 2;
+}
+
+int WrongValue(const std::string& what) {
+  std::fprintf(stderr, "quadrelle-deals: %s\n", what.c_str());
+  return 2;
+}
+
+// A whole decimal number from 1 to kMaxGeneratedBoards; 0 for anything else.
+int BoardCount(const char* text) {
+  if (text[0] < '0' || text[0] > '9' || std::strlen(text) > 5) return 0;
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  if (*end != '\0' || value < 1 || value > kMaxGeneratedBoards) return 0;
+  return static_cast<int>(value);
+}
+
+// argv[2..]: N, then --first-board B, --seed HEX and --write FORMAT OUT in any order.
+int Generate(int argc, char** argv) {
+  if (argc < 3) return Usage();
+  const char* format = nullptr;
+  const char* out = nullptr;
+  const char* first_text = nullptr;
+  const char* seed_text = nullptr;
+  for (int arg = 3; arg < argc; ++arg) {
+    const bool has_value = arg + 1 < argc;
+    if (std::strcmp(argv[arg], "--write") == 0 && arg + 2 < argc && format == nullptr) {
+      format = argv[++arg];
+      out = argv[++arg];
+    } else if (std::strcmp(argv[arg], "--first-board") == 0 && has_value && !first_text) {
+      first_text = argv[++arg];
+    } else if (std::strcmp(argv[arg], "--seed") == 0 && has_value && !seed_text) {
+      seed_text = argv[++arg];
+    } else {
+      return Usage();
+    }
+  }
+  if (format == nullptr) return Usage();
+  const int count = BoardCount(argv[2]);
+  if (count == 0) {
+    return WrongValue(std::string("the number of boards must be 1 to 9999, not ") + argv[2]);
+  }
+  const int first = first_text != nullptr ? BoardCount(first_text) : 1;
+  if (first == 0) {
+    return WrongValue(std::string("the first board must be 1 to 9999, not ") + first_text);
+  }
+  DealSeed seed;
+  std::string error;
+  if (seed_text != nullptr && !ParseDealSeed(seed_text, seed, error)) return WrongValue(error);
+  DealFileKind kind;
+  if (!DealFileKindFromName(format, kind)) {
+    std::fprintf(stderr, "quadrelle-deals: unknown format %s (bri, dup or pbn)\n", format);
+    return 2;
+  }
+  DealSet deals;
+  if (!GenerateDeals(count, first, seed_text != nullptr ? &seed : nullptr, deals)) {
+    std::fprintf(stderr, "quadrelle-deals: the system's random generator cannot be used\n");
+    return 1;
+  }
+  TraceCapture capture;
+  if (!WriteDealFile(out, deals, kind, first)) {
+    std::fprintf(stderr, "%s: %s", out, Reason(capture, "File could not be written\n").c_str());
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -83,6 +157,7 @@ int main(int argc, char** argv) {
     std::printf("quadrelle-deals %s (%s)\n", GetVersionText(), GetVersionString());
     return 0;
   }
+  if (argc >= 2 && std::strcmp(argv[1], "--generate") == 0) return Generate(argc, argv);
   const bool convert = argc >= 2 && std::strcmp(argv[1], "--write") == 0;
   if (argc < 2 || (convert && argc != 5)) return Usage();
   // Any other option is a wrong call, not a file name.

@@ -1,3 +1,5 @@
+#include <QCoreApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -14,6 +16,7 @@
 #include "PageTestSupport.h"
 #include "Page_CardDistribution.h"
 #include "RunSections.h"
+#include "SampleSession.h"
 #include "Settings.h"
 #include "log.h"
 
@@ -54,7 +57,7 @@ class CardDistributionPageTest : public QObject {
     QVERIFY(WriteSettingInt("Parameters", "dealvisible", 1));
     page_->show();
     QString offered;
-    SetOpenFileResponder([&](const QString& filter) {
+    SetOpenFileResponder([&](const QString& filter, const QString&) {
       offered = filter;
       return file32_.toStdString();
     });
@@ -252,6 +255,30 @@ class CardDistributionPageTest : public QObject {
         QCOMPARE(page_->Viewer()->SuitLine(hand, suit)->text(), QString("--"));
       }
     }
+  }
+
+  // A new user's first "Load file" opens where the sample session lies; once a file is chosen,
+  // wherever the dialog likes.
+  void theFirstLoadOpensInTheSampleSessionFolder() {
+    const QString examples = scratch_->Path() + "/examples";
+    QVERIFY(QDir().mkpath(examples));
+    qputenv("QUADRELLE_EXAMPLES_DIR", examples.toLocal8Bit());
+    page_->show();
+    QStringList folders;
+    SetOpenFileResponder([&](const QString&, const QString& folder) {
+      folders << folder;
+      return folders.size() == 1 ? std::string() : file32_.toStdString();
+    });
+    page_->OnLoadFile();  // cancelled: still nothing chosen
+    page_->OnLoadFile();
+    page_->OnLoadFile();
+    qunsetenv("QUADRELLE_EXAMPLES_DIR");
+    QCOMPARE(folders, QStringList({examples, examples, QString()}));
+    // No sample session anywhere (the test program is not installed): the dialog decides.
+    QCOMPARE(SampleSessionFolder(QCoreApplication::applicationDirPath()), QString());
+    QVERIFY(QDir().mkpath(scratch_->Path() + "/share/quadrelle/examples"));
+    QCOMPARE(SampleSessionFolder(scratch_->Path() + "/bin"),
+             QDir(scratch_->Path() + "/share/quadrelle/examples").absolutePath());
   }
 
   void anEmptyRememberedNameShowsNoDeal() {

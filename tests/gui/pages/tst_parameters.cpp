@@ -177,7 +177,7 @@ class ParametersPageTest : public QObject {
     const QString before = QDir::currentPath();
     QString offered;
     std::string answer;
-    SetOpenFileResponder([&](const QString& filter) {
+    SetOpenFileResponder([&](const QString& filter, const QString&) {
       offered = filter;
       QDir::setCurrent("/");  // the dialog may wander; the page must come back
       return answer;
@@ -232,6 +232,56 @@ class ParametersPageTest : public QObject {
       QCOMPARE(boxes.requests[0].text, message.toStdString());
       QCOMPARE(boxes.requests[0].caption, std::string("Error"));
     }
+  }
+
+  // With no path set up, the companion program installed beside Quadrelle stands in; a path the
+  // operator set always wins.
+  void anEmptyToolPathStartsTheCompanionBesideTheProgram_data() {
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("companion");
+    QTest::addColumn<QString>("deal_file");
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    const QString kCompanion = "%1/quadrelle-prepare";
+    QTest::newRow("deal tool") << "DealTool"
+                               << "" << true << "/d/set.pbn" << kCompanion
+                               << QStringList{"--generate"};
+    QTest::newRow("print tool, file")
+        << "PrintTool"
+        << "" << true << "/d/set.pbn" << kCompanion << QStringList{"--handrecord", "/d/set.pbn"};
+    QTest::newRow("print tool, no file")
+        << "PrintTool"
+        << "" << true << "" << kCompanion << QStringList{"--handrecord"};
+    QTest::newRow("set path wins") << "PrintTool"
+                                   << "/opt/print" << true << "/d/set.pbn"
+                                   << "/opt/print" << QStringList{};
+    QTest::newRow("no companion") << "DealTool"
+                                  << "" << false << ""
+                                  << "" << QStringList{};
+    QTest::newRow("set, no companion") << "DealTool"
+                                       << "/opt/deal" << false << ""
+                                       << "/opt/deal" << QStringList{};
+  }
+  void anEmptyToolPathStartsTheCompanionBesideTheProgram() {
+    QFETCH(QString, value);
+    QFETCH(QString, stored);
+    QFETCH(bool, companion);
+    QFETCH(QString, deal_file);
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    const QString folder = scratch_->Path();
+    if (companion) QVERIFY(!WriteScript(folder + "/quadrelle-prepare", "/dev/null").isEmpty());
+    // A file of that name that is no program is not taken.
+    QFile plain(scratch_->Path() + "/plain/quadrelle-prepare");
+    QVERIFY(QDir().mkpath(scratch_->Path() + "/plain") && plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const ToolCommand command = ToolCommandFor(value.toLatin1().constData(), stored.toStdString(),
+                                               folder, deal_file.toStdString());
+    QCOMPARE(command.program, program.contains("%1") ? program.arg(folder) : program);
+    QCOMPARE(command.arguments, arguments);
+    QCOMPARE(ToolCommandFor(value.toLatin1().constData(), "", folder + "/plain", "").program,
+             QString());
   }
 
   void launchToolStartsTheProgramWithoutArgumentsOrShell() {

@@ -133,6 +133,28 @@ TEST_F(DealFileTest, PbnBoardsFollowTheStandardDealerAndVulnerabilityCycle) {
   }
 }
 
+// A set that starts at board B: the cycle follows the board numbers, and DUP names the boards.
+TEST_F(DealFileTest, SetsStartingAtALaterBoardCarryItsNumbers) {
+  DealSet deals;
+  for (int i = 0; i < 3; ++i) deals.push_back(OrderedDeal());
+  const std::string pbn = FormatDealFile(deals, DealFileKind::kPbn, 14);
+  const char* kBoards[3][3] = {{"14", "E", "None"}, {"15", "S", "NS"}, {"16", "W", "EW"}};
+  for (const auto& b : kBoards) {
+    const std::string block = std::string("[Board \"") + b[0] + "\"]\r\n[Dealer \"" + b[1] +
+                              "\"]\r\n[Vulnerable \"" + b[2] + "\"]\r\n";
+    EXPECT_NE(pbn.find(block), std::string::npos) << block;
+  }
+  EXPECT_EQ(pbn.find("[Board \"1\"]"), std::string::npos);
+  const struct {
+    int first;
+    const char* trailer;
+  } dups[] = {{14, "YN14 1 16 "}, {998, "YN9981 999"}, {1200, "YN9991 999"}};
+  for (const auto& d : dups) {
+    const std::string dup = FormatDealFile(deals, DealFileKind::kDup, d.first);
+    EXPECT_EQ(dup.substr(kDupRecordSize - 10, 10), d.trailer) << d.first;
+  }
+}
+
 TEST_F(DealFileTest, WriteFailuresAreReportedAndLeaveNoPartOfTheFile) {
   const DealSet deals = ShuffledDeals(100);  // 12,800 bytes as BRI
   const std::filesystem::path cut = dir_ / "cut.bri";

@@ -11,6 +11,8 @@
 
 namespace {
 
+constexpr const char* kUsageStart = "usage: quadrelle-deals FILE...\n";
+
 class DealsToolTest : public DealFileTest {
  protected:
   // Runs the program on the arguments; returns its exit status, fills out_ and err_.
@@ -109,6 +111,72 @@ TEST_F(DealsToolTest, HelpVersionAndWrongCalls) {
     EXPECT_EQ(out_.rfind(c.out_start, 0), 0u) << c.arguments << ": " << out_;
     EXPECT_EQ(err_.rfind(c.err_start, 0), 0u) << c.arguments << ": " << err_;
   }
+}
+
+TEST_F(DealsToolTest, GenerateWritesSeededBoardsNumberedFromTheFirstBoard) {
+  const std::string seed = "000102030405060708090a0b0c0d0e0f";
+  ASSERT_EQ(Run("--generate 3 --first-board 16 --seed " + seed + " --write pbn " + Path("a.pbn")),
+            0);
+  EXPECT_EQ(out_ + err_, "");
+  // Options in any order; the same seed gives the same boards in any format.
+  ASSERT_EQ(Run("--generate 2 --write bri " + Path("b.bri") + " --seed " + seed), 0);
+  ASSERT_EQ(Run(Path("a.pbn") + " " + Path("b.bri")), 0);
+  EXPECT_EQ(out_,
+            "1\tN:A94.KT9.QJT4.J53 Q8.84.AK832.Q976 KJT72.J632.95.KT 653.AQ75.76.A842\n"
+            "2\tN:QJ9.T86.JT76.T54 3.AK542.KQ32.K83 A854.3.95.AJ9762 KT762.QJ97.A84.Q\n"
+            "3\tN:KT.83.Q8652.T962 J86.JT76.J7.AJ83 A973.AQ954.AK3.5 Q542.K2.T94.KQ74\n"
+            "1\tN:Q32.6.K984.K8632 A9.KQJ54.AQ2.QJ7 J654.T82.7653.T5 KT87.A973.JT.A94\n"
+            "2\tN:AJT83.KT7.K3.Q52 4.Q8542.942.AT97 52.AJ963.T65.KJ6 KQ976..AQJ87.843\n");
+  // The PBN boards carry their own numbers, dealers and vulnerabilities.
+  const std::string pbn = Contents(Path("a.pbn"));
+  EXPECT_NE(pbn.find("[Board \"16\"]\r\n[Dealer \"W\"]\r\n[Vulnerable \"EW\"]"), std::string::npos);
+  EXPECT_NE(pbn.find("[Board \"18\"]\r\n[Dealer \"E\"]\r\n[Vulnerable \"NS\"]"), std::string::npos);
+  // Without a seed: new boards every time.
+  ASSERT_EQ(Run("--generate 4 --write dup " + Path("c.dup")), 0);
+  ASSERT_EQ(Run("--generate 4 --write dup " + Path("d.dup")), 0);
+  EXPECT_EQ(Contents(Path("c.dup")).size(), 4 * 156u);
+  EXPECT_NE(Contents(Path("c.dup")), Contents(Path("d.dup")));
+}
+
+// A wrong value is named, and nothing is written: not even an empty file.
+TEST_F(DealsToolTest, GenerateRefusesBadValuesAndLeavesNoFile) {
+  const std::string out = Path("out.pbn");
+  const std::string seed = " --seed 000102030405060708090a0b0c0d0e0f";
+  const struct {
+    std::string arguments;
+    int status;
+    std::string err;
+  } cases[] = {
+      {"--generate 0 --write pbn " + out, 2,
+       "quadrelle-deals: the number of boards must be 1 to 9999, not 0\n"},
+      {"--generate 10000 --write pbn " + out, 2,
+       "quadrelle-deals: the number of boards must be 1 to 9999, not 10000\n"},
+      {"--generate -3 --write pbn " + out, 2,
+       "quadrelle-deals: the number of boards must be 1 to 9999, not -3\n"},
+      {"--generate 12x --write pbn " + out, 2,
+       "quadrelle-deals: the number of boards must be 1 to 9999, not 12x\n"},
+      {"--generate 4 --first-board 0 --write pbn " + out, 2,
+       "quadrelle-deals: the first board must be 1 to 9999, not 0\n"},
+      {"--generate 4 --seed 0123456789abcdef --write pbn " + out, 2,
+       "quadrelle-deals: the seed must have at least 32 hex digits (128 bits)\n"},
+      {"--generate 4 --write txt " + out, 2,
+       "quadrelle-deals: unknown format txt (bri, dup or pbn)\n"},
+      {"--generate 4" + seed + " --write pbn " + Path("none/out.pbn"), 1,
+       Path("none/out.pbn") + ": Error creating file\n"},
+      {"--generate 4 --write pbn " + dir_.string(), 1, dir_.string() + ": Error creating file\n"},
+      {"--generate 4" + seed, 2, std::string(kUsageStart)},
+      {"--generate 4 --write pbn " + out + seed + seed, 2, std::string(kUsageStart)},
+      {"--generate 4 --write pbn " + out + " --first-board", 2, std::string(kUsageStart)},
+      {"--generate", 2, std::string(kUsageStart)},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.arguments), c.status) << c.arguments;
+    EXPECT_EQ(err_.substr(0, c.err.size()), c.err) << c.arguments;
+    EXPECT_EQ(out_, "") << c.arguments;
+    EXPECT_FALSE(std::filesystem::exists(out)) << c.arguments;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 2)
+      << "only stdout and stderr";
 }
 
 TEST_F(DealsToolTest, FullDiscLeavesTheOldFileEvenWhenItIsTheInput) {

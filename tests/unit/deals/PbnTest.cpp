@@ -5,6 +5,7 @@
 #include "BriDup.h"
 #include "DealFileFixture.h"
 #include "Pbn.h"
+#include "TraceGuard.h"
 
 namespace {
 
@@ -100,6 +101,27 @@ TEST_F(DealFileTest, PbnBoardsInFileOrderAmongCommentsOtherTagsAndPlayData) {
     EXPECT_EQ(capture.lines[1].text, "Pbn File contains 3 deals OK\n");
     EXPECT_EQ(capture.lines[1].file, "Pbn.cpp");
   }
+}
+
+// Boards keep the numbers their tags give; a board without one counts as its place in the file,
+// and record files number their deals in order.
+TEST_F(DealFileTest, BoardNumbersComeFromTheBoardTags) {
+  const std::string deal = std::string("[Deal \"N:") + kOneSuitEach + "\"]\n";
+  const std::string pbn = Write("numbered.pbn", "[Board \"17\"]\n" + deal + "\n" + deal +
+                                                    "[Board \" 21 \"]\n\n[Board \"7b\"]\n" + deal +
+                                                    "\n" + deal + "[Board \"5\"]\n");
+  DealSet deals;
+  std::vector<int> numbers;
+  ASSERT_TRUE(LoadNumberedDealFile(pbn.c_str(), deals, &numbers));
+  EXPECT_EQ(numbers, (std::vector<int>{17, 21, 3, 5}));
+  EXPECT_EQ(deals.size(), 4u);
+  const std::string bri = Write("two.bri", Record(OrderedDeal(), 128) + Record(OrderedDeal(), 128));
+  ASSERT_TRUE(LoadNumberedDealFile(bri.c_str(), deals, &numbers));
+  EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
+  // A failed read leaves the numbers alone.
+  ASSERT_FALSE(ReadPbnText("[Board \"1\"]\n", 12, deals, &numbers));
+  ExpectTraceLine('W', "No deal tag in deal 1");
+  EXPECT_EQ(numbers, (std::vector<int>{1, 2}));
 }
 
 TEST_F(DealFileTest, PbnNameIsTestedAfterBriAndDup) {

@@ -1,0 +1,14 @@
+#include "SampleSession.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString SampleSessionFolder(const QString& program_dir) {
+  const QString named = qEnvironmentVariable("QUADRELLE_EXAMPLES_DIR");
+  if (!named.isEmpty() && QFileInfo(named).isDir()) return QDir(named).absolutePath();
+  // Lexically, as the prefix is meant: bin/../share whatever bin is.
+  const QString installed =
+      QDir::cleanPath(program_dir + QStringLiteral("/../share/quadrelle/examples"));
+  if (QFileInfo(installed).isDir()) return QDir(installed).absolutePath();
+  return QString();
+}
