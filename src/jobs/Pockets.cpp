@@ -49,7 +49,7 @@ std::array<std::string, 4> SuitTexts(const Deal& deal, int hand) {
   }
   for (std::string& suit : suits) {
     if (suit.empty()) {
-      suit = "-";
+      suit.push_back('-');  // an empty suit shows as "-"
     }
   }
   return suits;

@@ -25,10 +25,10 @@ class StartTriggerTest : public JobsTest {
       std::string signals;
       const StartTrigger::Result result =
           trigger.Poll(machine_.Send(), [&](StartTrigger::Source source) {
-            signals += source == StartTrigger::Source::kTray ? "T" : "B";
+            signals.push_back(source == StartTrigger::Source::kTray ? 'T' : 'B');
           });
-      if (signals.empty()) signals = ".";
-      if (result != StartTrigger::Result::kOk) signals += "!";
+      if (signals.empty()) signals.push_back('.');
+      if (result != StartTrigger::Result::kOk) signals.push_back('!');
       EXPECT_EQ(machine_.sent.size() - before, asked) << tick;
       seen += (seen.empty() ? "" : " ") + signals;
     }
