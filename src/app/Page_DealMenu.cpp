@@ -196,17 +196,14 @@ void Page_DealMenu::OnShow() {
 // Sends the machine the stop card and the barcode; false, with the status line saying which and
 // why, when it did not take one.
 bool Page_DealMenu::Configure() {
-  std::string reply;
-  for (const char* command : {StopCardCommand(m_Run.settings().stop_card),
-                              BarcodeCommand(m_Run.settings().card_barcode)}) {
-    const int code = m_Send(command, reply);
-    if (code != machine_status::kOk) {
-      TRACE('W', "Setting not taken: %s\n", command);
-      m_Host->SetStatusText(SetupRefusedText(command, code).c_str());
-      return false;
-    }
+  const SetupResult setup = SendSettings(m_Send, {StopCardCommand(m_Run.settings().stop_card),
+                                                  BarcodeCommand(m_Run.settings().card_barcode)});
+  if (setup.refused == nullptr) {
+    return true;
   }
-  return true;
+  TRACE('W', "Setting not taken: %s\n", setup.refused);
+  m_Host->SetStatusText(setup.text.c_str());
+  return false;
 }
 
 void Page_DealMenu::LoadFile() {

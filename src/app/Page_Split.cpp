@@ -101,15 +101,13 @@ void Page_Split::OnShow() {
 }
 
 bool Page_Split::Configure() {
-  std::string reply;
-  const char* command = BarcodeCommand(m_CardBarcode);
-  const int code = m_Send(command, reply);
-  if (code != machine_status::kOk) {
-    TRACE('W', "Setting not taken: %s\n", command);
-    m_Host->SetStatusText(SetupRefusedText(command, code).c_str());
-    return false;
+  const SetupResult setup = SendSettings(m_Send, {BarcodeCommand(m_CardBarcode)});
+  if (setup.refused == nullptr) {
+    return true;
   }
-  return true;
+  TRACE('W', "Setting not taken: %s\n", setup.refused);
+  m_Host->SetStatusText(setup.text.c_str());
+  return false;
 }
 
 void Page_Split::OnHide() {

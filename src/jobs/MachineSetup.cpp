@@ -25,3 +25,17 @@ std::string SetupRefusedText(const char* command, int code) {
          (words != nullptr ? words : "status " + std::to_string(code)) +
          "): press Start to try again";
 }
+
+SetupResult SendSettings(const SendCommand& send, std::initializer_list<const char*> commands) {
+  SetupResult result;
+  std::string reply;
+  for (const char* command : commands) {
+    const int code = send(command, reply);
+    if (code != machine_status::kOk) {
+      result.refused = command;
+      result.text = SetupRefusedText(command, code);
+      break;
+    }
+  }
+  return result;
+}

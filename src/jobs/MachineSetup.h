@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "JobCommon.h"
@@ -16,6 +17,16 @@ void SwitchOffMachineTriggers(const SendCommand& send, const std::function<void(
 const char* StopCardCommand(int stopcard);
 // "BARCODE 5BAR" when `card_barcode` is non-zero, else "BARCODE 7BAR". A static text, not owned.
 const char* BarcodeCommand(int card_barcode);
+
+// What a show's settings came to: `refused` is the first command not answered 0 (nullptr when
+// all were taken), `text` what the status line then says.
+struct SetupResult {
+  const char* refused = nullptr;
+  std::string text;
+};
+// Sends the settings in order and stops at the first the machine does not take. Blocks for the
+// sends.
+SetupResult SendSettings(const SendCommand& send, std::initializer_list<const char*> commands);
 
 // What the status line says when the machine did not take the settings a page sends on show
 // ("STOPCARD", "BARCODE"): the command, the code's words, and that a start tries again.
