@@ -2,6 +2,7 @@
 
 #include "BriDup.h"
 #include "DealFiles.h"
+#include "DialogUnits.h"
 
 Deal ShiftedDeal(int k) {
   Deal deal;
@@ -37,4 +38,14 @@ QString WriteBriFile(const QString& folder, const QString& name, int count) {
   const QString path = folder + "/" + name;
   ::WriteBriFile(path.toStdString(), deals);
   return path;
+}
+
+std::unique_ptr<QWidget> MakePageHost(QSize size, int frame_id, QRect frame) {
+  auto host = std::make_unique<QWidget>();
+  host->resize(size);
+  auto* placeholder = new QWidget(host.get());
+  SetControlId(placeholder, frame_id);
+  placeholder->setGeometry(frame);
+  placeholder->hide();
+  return host;
 }

@@ -1,8 +1,12 @@
 // What the page tests share: deals with a known look, and deal files written into a folder.
 #pragma once
 
+#include <QRect>
+#include <QSize>
 #include <QString>
+#include <QWidget>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 #include "DealSet.h"
@@ -19,3 +23,7 @@ Deal DealWithNorth(std::initializer_list<int> north);
 // Writes `count` shifted deals (deal i of the file is ShiftedDeal((i - 1) % 52)) as a BRI file
 // named `name` in `folder`; returns its full path.
 QString WriteBriFile(const QString& folder, const QString& name, int count);
+
+// A window standing in for the main dialog: `size`, with the hidden placeholder control
+// `frame_id` at `frame` whose place a page takes.
+std::unique_ptr<QWidget> MakePageHost(QSize size, int frame_id, QRect frame);

@@ -33,12 +33,7 @@ class CardDistributionPageTest : public QObject {
   void init() {
     scratch_ = std::make_unique<ScratchEnvironment>();
     TraceSetStandardOutput(nullptr);
-    host_ = std::make_unique<QWidget>();
-    host_->resize(700, 600);
-    auto* frame = new QWidget(host_.get());
-    SetControlId(frame, 1050);
-    frame->setGeometry(10, 10, 5, 5);
-    frame->hide();
+    host_ = MakePageHost(QSize(700, 600), 1050, QRect(10, 10, 5, 5));
     page_ = new Page_CardDistribution("CardDistribution");
     page_->Create(host_.get(), 1050);
     host_->show();

@@ -33,12 +33,7 @@ class DealViewerTest : public QObject {
   void init() {
     scratch_ = std::make_unique<ScratchEnvironment>();
     TraceSetStandardOutput(nullptr);
-    host_ = std::make_unique<QWidget>();
-    host_->resize(600, 500);
-    auto* frame = new QWidget(host_.get());
-    SetControlId(frame, 1088);
-    frame->setGeometry(20, 30, 10, 10);
-    frame->hide();
+    host_ = MakePageHost(QSize(600, 500), 1088, QRect(20, 30, 10, 10));
     capture_ = std::make_unique<TraceCapture>();
     viewer_ = new CDealViewer();
     viewer_->Create(host_.get(), 1088);

@@ -10,6 +10,7 @@
 #include "GuiSupport.h"
 #include "LaunchTool.h"
 #include "MessageBox.h"
+#include "PageTestSupport.h"
 #include "Page_Parameters.h"
 #include "RadioListBox.h"
 #include "Settings.h"
@@ -46,12 +47,7 @@ class ParametersPageTest : public QObject {
   void init() {
     scratch_ = std::make_unique<ScratchEnvironment>();
     TraceSetStandardOutput(nullptr);
-    host_ = std::make_unique<QWidget>();
-    host_->resize(700, 600);
-    auto* frame = new QWidget(host_.get());
-    SetControlId(frame, 1050);
-    frame->setGeometry(10, 10, 5, 5);
-    frame->hide();
+    host_ = MakePageHost(QSize(700, 600), 1050, QRect(10, 10, 5, 5));
     page_ = new Page_Parameters("Parameters");
     page_->Create(host_.get(), 1050);
     host_->show();
