@@ -166,3 +166,18 @@ const char* GetVersionText() {
   (void)built;
   return text;
 }
+
+bool AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage,
+                         const char* help) {
+  if (argc != 2) return false;
+  if (std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(usage, stdout);
+    std::fputs(help, stdout);
+    return true;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("%s %s (%s)\n", program, GetVersionText(), GetVersionString());
+    return true;
+  }
+  return false;
+}

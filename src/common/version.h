@@ -25,3 +25,9 @@ void FormatVersionNumbers(const VersionRecord& record, char* buffer, size_t size
 const char* GetVersionText();
 // The same text for any version string, into `buffer` of `size` bytes, cut to fit.
 void MakeVersionText(const char* version, char* buffer, size_t size);
+
+// A command-line tool called with exactly "--help" or "--version": prints `usage` and `help`, or
+// "<program> <version text> (<version string>)", on standard output and returns true (the tool
+// then ends with 0). False for any other call; nothing printed.
+bool AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage,
+                         const char* help);

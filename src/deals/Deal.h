@@ -41,5 +41,15 @@ struct Deal {
   bool operator==(const Deal&) const = default;
 };
 
+// High-card points of one hand (0 North .. 3 West): 4 for an ace, 3 a king, 2 a queen, 1 a jack.
+constexpr int HighCardPoints(const Deal& deal, int hand) {
+  int points = 0;
+  for (int i = 0; i < kCardsInHand; ++i) {
+    const int rank = RankIndex(deal.HandCards(hand)[i]);
+    if (rank < 4) points += 4 - rank;
+  }
+  return points;
+}
+
 // Deal sets are contiguous arrays of deals, appended by value.
 static_assert(sizeof(Deal) == kCardsInDeck);

@@ -2,15 +2,6 @@
 
 #include "BoardInfo.h"
 
-int HighCardPoints(const Deal& deal, int hand) {
-  int points = 0;
-  for (int i = 0; i < kCardsInHand; ++i) {
-    const int rank = RankIndex(deal.HandCards(hand)[i]);
-    if (rank < 4) points += 4 - rank;
-  }
-  return points;
-}
-
 std::string StrainText(int strain, bool symbols) {
   static const char* const kLetters[kStrains] = {"S", "H", "D", "C", "NT"};
   static const char* const kSymbols[kStrains] = {"\u2660", "\u2665", "\u2666", "\u2663", "NT"};

@@ -5,9 +5,6 @@
 
 #include "Analysis.h"
 
-// 4 for an ace, 3 a king, 2 a queen, 1 a jack.
-int HighCardPoints(const Deal& deal, int hand);
-
 // "S", "H", "D", "C", "NT"; with `symbols` the suits as "♠", "♥", "♦", "♣" (UTF-8).
 std::string StrainText(int strain, bool symbols = false);
 

@@ -57,6 +57,38 @@ class Soak : public MachineRig {
     TraceResetForTests();
   }
 
+  // The trace log written to `log`, which starts just under the program's limit (as after some
+  // weeks of use), so the run has to trim it.
+  static void StartLogAtItsLimit(const std::string& log) {
+    {
+      std::ofstream old(log, std::ios::binary);
+      const std::string line(99, 'x');
+      for (uint32_t size = 0; size + 100 < kLogLimit - 4096; size += 100) old << line << '\n';
+    }
+    TraceSetFileName(log.c_str());
+    TraceSetSizeLimit(kLogLimit);
+    ASSERT_EQ(TraceSetState(TRACE_RUNNING), TRACE_RUNNING);
+  }
+
+  // `deals` deals in `copies` copies, D1,D2,D3, NESW, started by the button (and the tray), the
+  // machine found and the deal menu open.
+  void OpenRun(const char* file, int deals, int copies, bool tray, Page_DealMenu*& page) {
+    ASSERT_TRUE(WriteBriFile(file, MakeDeals(deals)));
+    WriteSettingString("CardDistribution", "Filename", file);
+    WriteSettingInt("CardDistribution", "StartDeal", 1);
+    WriteSettingInt("CardDistribution", "NumberOfDeal", deals);
+    WriteSettingString("DealMenu", "LastFile", file);
+    WriteSettingString("DealMenu", "NumberOfCopies", std::to_string(copies).c_str());
+    WriteSettingInt("Parameters", "DealOrder", 1);
+    WriteSettingInt("Parameters", "SortOrder", 0);
+    WriteSettingInt("Parameters", "buttonstart", 1);
+    WriteSettingInt("Parameters", "traystart", tray ? 1 : 0);
+    Connect();
+    dialog_->ShowPage(3);
+    page = static_cast<Page_DealMenu*>(dialog_->Page(3));
+    ASSERT_TRUE(page->TimerRunning());
+  }
+
   int boards_ = 2000;
 };
 
@@ -64,31 +96,11 @@ TEST_F(Soak, TwoThousandBoards) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string log = dir.path().toStdString() + "/Quadrelle.txt";
-  {
-    // The log of a machine that has been in use for a long time: just under its limit, so
-    // the run has to trim it.
-    std::ofstream old(log, std::ios::binary);
-    const std::string line(99, 'x');
-    for (uint32_t size = 0; size + 100 < kLogLimit - 4096; size += 100) old << line << '\n';
-  }
-  TraceSetFileName(log.c_str());
-  TraceSetSizeLimit(kLogLimit);
-  ASSERT_EQ(TraceSetState(TRACE_RUNNING), TRACE_RUNNING);
+  ASSERT_NO_FATAL_FAILURE(StartLogAtItsLimit(log));
 
   const int copies = (boards_ + kDeals - 1) / kDeals;
-  ASSERT_TRUE(WriteBriFile("soak.bri", MakeDeals(kDeals)));
-  WriteSettingString("CardDistribution", "Filename", "soak.bri");
-  WriteSettingInt("CardDistribution", "StartDeal", 1);
-  WriteSettingInt("CardDistribution", "NumberOfDeal", kDeals);
-  WriteSettingString("DealMenu", "LastFile", "soak.bri");
-  WriteSettingString("DealMenu", "NumberOfCopies", std::to_string(copies).c_str());
-  WriteSettingInt("Parameters", "DealOrder", 1);
-  WriteSettingInt("Parameters", "SortOrder", 0);
-  WriteSettingInt("Parameters", "buttonstart", 1);
-  Connect();
-  dialog_->ShowPage(3);
-  auto* page = static_cast<Page_DealMenu*>(dialog_->Page(3));
-  ASSERT_TRUE(page->TimerRunning());
+  Page_DealMenu* page = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenRun("soak.bri", kDeals, copies, false, page));
 
   const long start_kib = ResidentKiB();
   const size_t start_history = TraceHistoryForTests();
@@ -176,30 +188,10 @@ TEST_F(Soak, TwelveHoursWithAGlitchEveryHour) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const std::string log = dir.path().toStdString() + "/Quadrelle.txt";
-  {
-    // A log just under its limit, as after some weeks of use.
-    std::ofstream old(log, std::ios::binary);
-    const std::string line(99, 'x');
-    for (uint32_t size = 0; size + 100 < kLogLimit - 4096; size += 100) old << line << '\n';
-  }
-  TraceSetFileName(log.c_str());
-  TraceSetSizeLimit(kLogLimit);
-  ASSERT_EQ(TraceSetState(TRACE_RUNNING), TRACE_RUNNING);
+  ASSERT_NO_FATAL_FAILURE(StartLogAtItsLimit(log));
 
-  ASSERT_TRUE(WriteBriFile("day.bri", MakeDeals(kDayDeals)));
-  WriteSettingString("CardDistribution", "Filename", "day.bri");
-  WriteSettingInt("CardDistribution", "StartDeal", 1);
-  WriteSettingInt("CardDistribution", "NumberOfDeal", kDayDeals);
-  WriteSettingString("DealMenu", "LastFile", "day.bri");
-  WriteSettingString("DealMenu", "NumberOfCopies", std::to_string(kCopies).c_str());
-  WriteSettingInt("Parameters", "DealOrder", 1);
-  WriteSettingInt("Parameters", "SortOrder", 0);
-  WriteSettingInt("Parameters", "buttonstart", 1);
-  WriteSettingInt("Parameters", "traystart", 1);
-  Connect();
-  dialog_->ShowPage(3);
-  auto* page = static_cast<Page_DealMenu*>(dialog_->Page(3));
-  ASSERT_TRUE(page->TimerRunning());
+  Page_DealMenu* page = nullptr;
+  ASSERT_NO_FATAL_FAILURE(OpenRun("day.bri", kDayDeals, kCopies, true, page));
 
   std::vector<int> done(kDayDeals, 0);
   int reported = 0, wrong = 0, glitches = 0, returns = 0, mid_run = 0, resumed = 0;

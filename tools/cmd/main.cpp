@@ -40,28 +40,14 @@ int Usage() {
   return 2;
 }
 
-// --help and --version answer on standard output and end the program; true when one did.
-bool Informational(int argc, char** argv) {
-  if (argc != 2) return false;
-  if (std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    std::fputs(
-        "Finds the machine as the program does, sends each COMMAND line and prints one line per\n"
-        "command: the raw reply, or \"no reply: \" and the reason. -emulator also serves the\n"
-        "emulator slots; --wait keeps searching up to SECONDS; --trace shows the trace lines\n"
-        "on standard error. Exit status: 0 all succeeded, 1 one failed, 2 no machine or a\n"
-        "wrong call.\n"
-        "--list prints one line per machine found: id, kind (HID, bulk, emulator), path,\n"
-        "serial and whether another program holds it (held / free), separated by tabs.\n",
-        stdout);
-    return true;
-  }
-  if (std::strcmp(argv[1], "--version") == 0) {
-    std::printf("quadrelle-cmd %s (%s)\n", GetVersionText(), GetVersionString());
-    return true;
-  }
-  return false;
-}
+constexpr const char* kHelp =
+    "Finds the machine as the program does, sends each COMMAND line and prints one line per\n"
+    "command: the raw reply, or \"no reply: \" and the reason. -emulator also serves the\n"
+    "emulator slots; --wait keeps searching up to SECONDS; --trace shows the trace lines\n"
+    "on standard error. Exit status: 0 all succeeded, 1 one failed, 2 no machine or a\n"
+    "wrong call.\n"
+    "--list prints one line per machine found: id, kind (HID, bulk, emulator), path,\n"
+    "serial and whether another program holds it (held / free), separated by tabs.\n";
 
 // A reply that carries one of the machine's error codes is named on standard error; standard
 // output keeps the reply as the machine sent it.
@@ -124,7 +110,7 @@ int ListRoom(uint32_t wait_ms) {
 
 int main(int argc, char** argv) {
   TraceSetStandardOutput(nullptr);  // keep standard output for the replies
-  if (Informational(argc, argv)) return 0;
+  if (AnswerHelpOrVersion(argc, argv, "quadrelle-cmd", kUsage, kHelp)) return 0;
   bool emulator = false;
   uint32_t wait_ms = 0;
   bool wait_given = false;

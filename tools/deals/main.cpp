@@ -148,15 +148,7 @@ int Generate(int argc, char** argv) {
 int main(int argc, char** argv) {
   // Trace lines would land in the deals on standard output.
   TraceSetStandardOutput(nullptr);
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("quadrelle-deals %s (%s)\n", GetVersionText(), GetVersionString());
-    return 0;
-  }
+  if (AnswerHelpOrVersion(argc, argv, "quadrelle-deals", kUsage, kHelp)) return 0;
   if (argc >= 2 && std::strcmp(argv[1], "--generate") == 0) return Generate(argc, argv);
   const bool convert = argc >= 2 && std::strcmp(argv[1], "--write") == 0;
   if (argc < 2 || (convert && argc != 5)) return Usage();

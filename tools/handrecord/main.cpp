@@ -113,15 +113,7 @@ void PrintBoard(const AnalysedBoard& board) {
 int main(int argc, char** argv) {
   // Trace lines would land in the analysis on standard output.
   TraceSetStandardOutput(nullptr);
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("quadrelle-handrecord %s (%s)\n", GetVersionText(), GetVersionString());
-    return 0;
-  }
+  if (AnswerHelpOrVersion(argc, argv, "quadrelle-handrecord", kUsage, kHelp)) return 0;
   Options options;
   if (!ParseOptions(argc, argv, options)) return Usage();
   if (options.boards != nullptr && !ParseBoardRange(options.boards, options.first, options.last)) {

@@ -27,15 +27,7 @@ int main(int argc, char** argv) {
   // The readers' trace lines have no log to go to; their reasons are shown in the window.
   TraceSetStandardOutput(nullptr);
   const bool one = argc == 2;
-  if (one && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
-    std::fputs(kHelp, stdout);
-    return 0;
-  }
-  if (one && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("quadrelle-prepare %s (%s)\n", GetVersionText(), GetVersionString());
-    return 0;
-  }
+  if (AnswerHelpOrVersion(argc, argv, "quadrelle-prepare", kUsage, kHelp)) return 0;
   const bool generate = one && std::strcmp(argv[1], "--generate") == 0;
   const bool record = argc >= 2 && argc <= 3 && std::strcmp(argv[1], "--handrecord") == 0;
   if (argc > 1 && !generate && !record) {

@@ -98,15 +98,6 @@ std::vector<double> HighCardPointChances() {
   return chance;
 }
 
-int HighCardPoints(const Deal& deal, int hand) {
-  int points = 0;
-  for (int i = 0; i < kCardsInHand; ++i) {
-    const int rank = RankIndex(deal.HandCards(hand)[i]);
-    if (rank < 4) points += 4 - rank;
-  }
-  return points;
-}
-
 // How far a count of n independent trials of chance p may stray: Bernstein's inequality gives
 // P(|X - np| >= t) <= 2 exp(-t^2 / (2 np(1-p) + 2t/3)); t is where that is 1e-9. The test
 // compares 360 counts, so for a seed picked at random it would fail by chance less than once in
