@@ -10,15 +10,8 @@
 namespace usbemu {
 namespace {
 
-class Exchange : public UsbRig, public ::testing::WithParamInterface<Path> {
+class Exchange : public OneMachineRig {
  protected:
-  void SetUp() override {
-    UsbRig::SetUp();
-    machine_ = &AddMachine(GetParam());
-    device_ = Open();
-    ASSERT_NE(device_, nullptr);
-  }
-
   // Polls "STAT" as the deal menu does until the machine is no longer busy.
   std::string WaitWhileBusy() {
     std::string reply;
@@ -29,9 +22,6 @@ class Exchange : public UsbRig, public ::testing::WithParamInterface<Path> {
     }
     return reply;
   }
-
-  EmulatedMachine* machine_ = nullptr;
-  UsbInterface* device_ = nullptr;
 };
 
 TEST_P(Exchange, TheWholeVocabularyIsCarried) {

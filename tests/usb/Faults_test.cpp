@@ -21,20 +21,11 @@ std::vector<std::string> Warnings(const TraceCapture& trace) {
   return out;
 }
 
-class Faults : public UsbRig, public ::testing::WithParamInterface<Path> {
+class Faults : public OneMachineRig {
  protected:
-  void SetUp() override {
-    UsbRig::SetUp();
-    machine_ = &AddMachine(GetParam());
-    device_ = Open();
-    ASSERT_NE(device_, nullptr);
-  }
   bool Hid() const { return GetParam() == Path::kHid; }
   BulkMachine& Bulk() { return static_cast<BulkMachine&>(*machine_); }
   HidMachine& HidDevice() { return static_cast<HidMachine&>(*machine_); }
-
-  EmulatedMachine* machine_ = nullptr;
-  UsbInterface* device_ = nullptr;
 };
 
 TEST_P(Faults, UnplugInTheMiddleOfAReply) {

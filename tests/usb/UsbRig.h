@@ -81,4 +81,18 @@ class UsbRig : public ::testing::Test {
   std::vector<UsbInterface*> owned_;
 };
 
+// One machine of the path the test is given, found and opened before the test runs.
+class OneMachineRig : public UsbRig, public ::testing::WithParamInterface<Path> {
+ protected:
+  void SetUp() override {
+    UsbRig::SetUp();
+    machine_ = &AddMachine(GetParam());
+    device_ = Open();
+    ASSERT_NE(device_, nullptr);
+  }
+
+  EmulatedMachine* machine_ = nullptr;
+  UsbInterface* device_ = nullptr;
+};
+
 }  // namespace usbemu
