@@ -472,12 +472,17 @@ void UsbInterface::TXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
   }
 }
 
+void UsbInterface::ReadChainStopped() {
+  ++m_IoErrors;
+  m_ReadStopped = true;
+}
+
 void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
   auto* self = static_cast<UsbInterface*>(overlapped->context);
   if (error != 0) {
     if (!self->m_ReadHandle) return;  // closing: the cancelled read ends here
     TRACE_FAILURE('W', "Error in RXDone: %u\n", error);
-    if (error != 317) ++self->m_IoErrors;
+    if (error != 317) self->ReadChainStopped();
     return;
   }
   if (self->m_ReadInProgress) {
@@ -487,20 +492,20 @@ void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
   self->m_ReadInProgress = true;
   if (!self->m_ReadHandle) {
     TRACE_FAILURE('W', "Invalid handle\n");
-    ++self->m_IoErrors;
+    self->ReadChainStopped();
     self->m_ReadInProgress = false;
     return;
   }
   if (bytes % kPacketRecordSize != 0) {
     TRACE_FAILURE('W', "RXDONE BytesTransfered was %u expected %u\n", bytes,
                   static_cast<unsigned>(kPacketRecordSize));
-    ++self->m_IoErrors;
+    self->ReadChainStopped();
     self->m_ReadInProgress = false;
     return;
   }
   if (!self->LockBuffer()) {
     TRACE_FAILURE('W', "Buffer mutex timeout\n");
-    ++self->m_IoErrors;
+    self->ReadChainStopped();
     self->m_ReadInProgress = false;
     return;
   }
@@ -521,7 +526,7 @@ void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
   if (!self->m_ReadHandle->ReadEx(self->m_RxBuffer, kRxReadBytes, &self->m_ReadOverlapped, RXDone,
                                   &read_error)) {
     TRACE_FAILURE('W', "RxDone error\n");
-    ++self->m_IoErrors;
+    self->ReadChainStopped();
   }
   self->m_ReadInProgress = false;
 }
@@ -545,7 +550,9 @@ int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_
   if (count <= 0) return count == 0 ? 1 : 0;
   const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
   uint32_t packet_deadline = deadline + 10;
-  m_IoErrors = 0;
+  // A read that failed before this call (while the command was still being sent) started no
+  // next read: nothing can arrive any more, so that failure is kept rather than waited out.
+  m_IoErrors = m_ReadStopped ? 1 : 0;
   int received = 0;
   while (!Passed(deadline)) {
     if (m_IoErrors != 0) {

@@ -103,6 +103,8 @@ class UsbInterface {
   // The completion routines of the read and the write. They run only inside the link's
   // alertable sleeps; nobody calls them directly.
   static void RXDone(uint32_t error, uint32_t bytes, qplatform::Overlapped* overlapped);
+  // Counts an I/O error of the read chain: the failed completion started no next read.
+  void ReadChainStopped();
   static void TXDone(uint32_t error, uint32_t bytes, qplatform::Overlapped* overlapped);
 
   // --- State. None of these blocks. ------------------------------------------------------------
@@ -148,6 +150,7 @@ class UsbInterface {
   PacketRecord m_TxStaging;
   bool m_TxDone = false;
   int m_IoErrors = 0;
+  bool m_ReadStopped = false;  // a read failed and started no next one
   uint32_t m_TransmissionNumber = 0;
 };
 

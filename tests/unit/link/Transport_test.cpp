@@ -200,6 +200,19 @@ TEST_F(HidTransport, UnplugDuringReceiveFails) {
   EXPECT_TRUE(trace_.Contains('W', "WriteFileEx call failed\n"));
 }
 
+TEST_F(HidTransport, AReadThatFailedBeforeTheReceiveFailsItAtOnce) {
+  // The reply's read fails while the command is still being sent: no next read was started,
+  // so the receive must not wait out its time-out for packets that cannot come.
+  machine_->FailReadAt(Now() + 1, 1167);
+  qclock::SleepEx(5, true);
+  PacketRecord packet;
+  const uint32_t start = Now();
+  EXPECT_EQ(device_->Receive(&packet, 1, 1000, -1), 0);
+  EXPECT_LT(Now() - start, 20u);
+  EXPECT_TRUE(trace_.Contains('W', "IO err\n"));
+  EXPECT_FALSE(trace_.Contains('W', "Timeout got 0 of 1 packets\n"));
+}
+
 TEST_F(HidTransport, PacketsArrivingAtTheTimeOutAreDroppedAndNamed) {
   machine_->SendPacket(MakeData(0, "a", 1), 50);
   machine_->SendPacket(MakeData(1, "b", 1), 100);
