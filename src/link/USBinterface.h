@@ -74,7 +74,8 @@ class UsbInterface {
   // the 50,000 ms grace, as SendBuffer.
   // Returns 1 when all `count` arrived; 0 on failure (no handle, an I/O error, the buffer lock,
   // a short or failed read, the time-out: "Timeout got %u of %u packets"). On 0 the records
-  // already stored carry no meaning.
+  // already stored carry no meaning. HID and emulator: once a read completion failed and
+  // started no next read, every later receive on this handle fails at once ("IO err").
   int Receive(PacketRecord* packets, int count, int global_timeout, int packet_timeout);
   // Drains input nobody asked for: HID and emulator, whatever reaches the RX queue within
   // 20 ms; bulk, 64-byte units read from the pipe until 20 ms have passed or a read fails.
