@@ -17,4 +17,9 @@ constexpr bool IsHidProduct(uint16_t product) {
   return product == kHidProduct1 || product == kHidProduct2;
 }
 
+// A machine on an emulator slot has no USB identity: its id is the slot number plus 42.
+constexpr uint32_t EmulatorId(int slot) {
+  return static_cast<uint32_t>(slot) + 42;
+}
+
 }  // namespace machine_ids

@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kEmulatorIdBase = 42;
 constexpr uint32_t kSlotLookMs = 50;
 
 std::string Narrow(const std::wstring& text) {
@@ -120,7 +119,7 @@ void ListEmulator(std::vector<MachineListing>* out, uint32_t wait_ms,
     // Hangs up on a machine we saw: it connects again to whoever serves the slot.
     if (found[slot]) emulator->Relisten(slot);
     MachineListing machine;
-    machine.id = static_cast<uint32_t>(slot) + kEmulatorIdBase;
+    machine.id = machine_ids::EmulatorId(slot);
     machine.kind = "emulator";
     machine.path = emulator->SlotPath(slot);
     machine.held = held[slot];

@@ -24,7 +24,6 @@ using qplatform::Overlapped;
 namespace {
 
 constexpr int kMaxMembers = 128;
-constexpr uint32_t kEmulatorIdBase = 42;
 constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion
 constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
 
@@ -298,7 +297,7 @@ UsbInterface* OpenEmuDevice(const MachineFilter& which) {
   qplatform::EmulatorLink* emulator = qplatform::CurrentBackends().emulator;
   if (emulator == nullptr) return nullptr;
   for (int slot = 0; slot < qplatform::EmulatorLink::kSlots; ++slot) {
-    if (!which.Matches(static_cast<uint32_t>(slot) + kEmulatorIdBase, "")) continue;
+    if (!which.Matches(machine_ids::EmulatorId(slot), "")) continue;
     if (!emulator->Listening(slot)) {
       if (emulator->Attempted(slot)) continue;
       int error = 0;
@@ -325,7 +324,7 @@ UsbInterface* OpenEmuDevice(const MachineFilter& which) {
     if (accept_error != 0) TRACE('T', "ConnectNamedPipe failed with %d.\n", accept_error);
     if (!connected) continue;
     ConnectionRecord record;
-    record.id = static_cast<uint32_t>(slot) + kEmulatorIdBase;
+    record.id = machine_ids::EmulatorId(slot);
     record.free = 1;
     UsbInterface* device = new (std::nothrow) UsbInterface(record);
     if (device == nullptr || !device->Init(emulator->TakeClient(slot), nullptr)) {
