@@ -24,6 +24,14 @@ void DropPeriodic(gpointer data) {
   delete static_cast<Periodic*>(data);
 }
 
+// Runs `work` on `context`'s thread `ms` from now; `run` says whether it comes round again.
+void AddTimeout(GMainContext* context, unsigned ms, GSourceFunc run, std::function<void()> work) {
+  GSource* source = g_timeout_source_new(ms);
+  g_source_set_callback(source, run, new Periodic{std::move(work)}, DropPeriodic);
+  g_source_attach(source, context);
+  g_source_unref(source);
+}
+
 struct Once {
   const std::function<void()>* work;
   std::promise<void> done;
@@ -106,21 +114,11 @@ void Testbed::Run(const std::function<void()>& work) {
 }
 
 void Testbed::Every(unsigned ms, std::function<void()> work) {
-  GSource* source = g_timeout_source_new(ms);
-  g_source_set_callback(source, RunPeriodic, new Periodic{std::move(work)}, DropPeriodic);
-  g_source_attach(source, context_);
-  g_source_unref(source);
+  AddTimeout(context_, ms, RunPeriodic, std::move(work));
 }
 
-}  // namespace usbemu
-
-namespace usbemu {
-
 void Testbed::After(unsigned ms, std::function<void()> work) {
-  GSource* source = g_timeout_source_new(ms);
-  g_source_set_callback(source, RunLater, new Periodic{std::move(work)}, DropPeriodic);
-  g_source_attach(source, context_);
-  g_source_unref(source);
+  AddTimeout(context_, ms, RunLater, std::move(work));
 }
 
 }  // namespace usbemu
