@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 namespace machine_ids {
 
@@ -15,6 +17,15 @@ constexpr uint16_t kHidProduct2 = 12625;  // 0x3151
 // machine (when it has one vendor-specific interface with one bulk IN and one bulk OUT endpoint).
 constexpr bool IsHidProduct(uint16_t product) {
   return product == kHidProduct1 || product == kHidProduct2;
+}
+
+// A HID machine's id is its serial number read as hexadecimal (up to eight digits). False, `id`
+// untouched, when the serial does not begin with one.
+inline bool HidIdFromSerial(const std::string& serial, uint32_t* id) {
+  unsigned int value = 0;
+  if (std::sscanf(serial.c_str(), "%08X", &value) != 1) return false;
+  *id = value;
+  return true;
 }
 
 // A machine on an emulator slot has no USB identity: its id is the slot number plus 42.

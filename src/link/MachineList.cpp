@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -77,8 +76,7 @@ void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other)
     std::wstring wide;
     if (handle->GetSerialNumberString(&wide)) {
       machine.serial = Narrow(wide);
-      unsigned int id = 0;
-      if (std::sscanf(machine.serial.c_str(), "%08X", &id) == 1) machine.id = id;
+      machine_ids::HidIdFromSerial(machine.serial, &machine.id);  // stays 0 when unreadable
     }
     handle.reset();
     machine.held = held_by_other(machine.path);

@@ -251,8 +251,8 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     }
     const std::string serial = Narrow(wide);
     TRACE('I', "Serial num : %s\n", serial.c_str());
-    unsigned int id = 0;
-    if (std::sscanf(serial.c_str(), "%08X", &id) != 1) {
+    uint32_t id = 0;
+    if (!machine_ids::HidIdFromSerial(serial, &id)) {
       TRACE_FAILURE('W', "Illigal ID %s\n", serial.c_str());
       continue;
     }
