@@ -20,9 +20,12 @@ std::vector<Notice>& Notices() {
 
 }  // namespace
 
-void Listed(char kind, const std::vector<std::string>& paths) {
+void Listed(char kind, const std::vector<qplatform::InterfaceEntry>& listing) {
   std::erase_if(Notices(), [&](const Notice& n) {
-    return n.kind == kind && std::find(paths.begin(), paths.end(), n.path) == paths.end();
+    return n.kind == kind && std::none_of(listing.begin(), listing.end(),
+                                          [&](const qplatform::InterfaceEntry& entry) {
+                                            return entry.path == n.path;
+                                          });
   });
 }
 

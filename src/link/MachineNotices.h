@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/DeviceHandle.h"
+
 namespace machine_notices {
 
 // The operator's texts, with the node's path for %s.
@@ -17,7 +19,7 @@ constexpr char kInUse[] = "The machine at %s is in use by another program\n";
 
 // A pass over one device kind's listing ('H' HID, 'B' bulk): notices of that kind for paths no
 // longer listed are dropped (the machine was unplugged).
-void Listed(char kind, const std::vector<std::string>& paths);
+void Listed(char kind, const std::vector<qplatform::InterfaceEntry>& listing);
 // Keeps `format` (one of the texts above) for `path`; true when the path had no notice with
 // that text yet, and the caller writes the line to the log.
 bool Note(char kind, const std::string& path, const char* format);

@@ -82,9 +82,7 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     TRACE_FAILURE('W', "SetupDiGetClassDevs failed with %u\n", error);
     return 0;
   }
-  std::vector<std::string> listed;
-  for (const qplatform::InterfaceEntry& entry : entries) listed.push_back(entry.path);
-  machine_notices::Listed('B', listed);
+  machine_notices::Listed('B', entries);
   RegexpClass pattern(kPathPattern);
   for (int member = 0; member < kMaxMembers; ++member) {
     if (static_cast<size_t>(member) >= entries.size()) break;  // no more items

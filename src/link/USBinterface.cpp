@@ -199,9 +199,7 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     TRACE_FAILURE('W', "Could not attach to PnP node");
     return nullptr;
   }
-  std::vector<std::string> listed;
-  for (const qplatform::InterfaceEntry& entry : entries) listed.push_back(entry.path);
-  machine_notices::Listed('H', listed);
+  machine_notices::Listed('H', entries);
   int member = 0;
   for (; member < kMaxMembers; ++member) {
     if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
