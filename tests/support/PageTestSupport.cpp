@@ -4,14 +4,6 @@
 #include "DealFiles.h"
 #include "DialogUnits.h"
 
-Deal ShiftedDeal(int k) {
-  Deal deal;
-  for (int pos = 0; pos < kCardsInDeck; ++pos) {
-    deal.cards[pos] = static_cast<uint8_t>((pos + k) % kCardsInDeck + 1);
-  }
-  return deal;
-}
-
 DealSet ShiftedDeals(int count) {
   DealSet deals;
   for (int i = 0; i < count; ++i) deals.push_back(ShiftedDeal(i % kCardsInDeck));

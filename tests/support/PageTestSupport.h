@@ -9,11 +9,9 @@
 #include <memory>
 #include <vector>
 
+#include "DealFiles.h"
 #include "DealSet.h"
 
-// Deal k (0..51): the card numbers k+1, k+2, ... (wrapping past 52) in position order, so
-// North holds the 13 cards from k+1 on. Deal 0 gives North the spades, ace first.
-Deal ShiftedDeal(int k);
 // Deals 0..count-1 of ShiftedDeal.
 DealSet ShiftedDeals(int count);
 // A deal whose North hand is exactly `north` in that order; the other cards go to East, South

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Deal.h"
+#include "DealFiles.h"
 #include "JobCommon.h"
 #include "clock.h"
 #include "log.h"
@@ -72,11 +72,3 @@ class JobsTest : public testing::Test {
   ScriptedMachine machine_;
   JobShared shared_;
 };
-
-// Deal k: the card numbers k+1, k+2, ... (wrapping past 52) in position order; deal 0 gives
-// North the spades, East the hearts, South the diamonds and West the clubs.
-inline Deal ShiftedDeal(int k) {
-  Deal deal;
-  for (int pos = 0; pos < kCardsInDeck; ++pos) deal.cards[pos] = (pos + k) % kCardsInDeck + 1;
-  return deal;
-}
