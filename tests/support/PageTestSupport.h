@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "DealFiles.h"
@@ -21,6 +22,12 @@ Deal DealWithNorth(std::initializer_list<int> north);
 // Writes `count` shifted deals (deal i of the file is ShiftedDeal((i - 1) % 52)) as a BRI file
 // named `name` in `folder`; returns its full path.
 QString WriteBriFile(const QString& folder, const QString& name, int count);
+
+// The deal menu's run as its tests find it: "tournament.bri" in `folder` holds deals 1..8 of
+// MakeDeals, deal 5 being MakeDeal(0) (every suit in one hand); it is the card distribution's file
+// with the range 5..7 and the deal menu's last file with 2 copies. Returns the file's path; empty
+// when it could not be written (nothing is stored then).
+std::string StoreDealMenuRun(const QString& folder);
 
 // A window standing in for the main dialog: `size`, with the hidden placeholder control
 // `frame_id` at `frame` whose place a page takes.
