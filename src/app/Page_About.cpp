@@ -6,12 +6,6 @@
 #include "MachineStatus.h"
 #include "version.h"
 
-namespace {
-
-constexpr size_t kReplySize = 280;
-
-}  // namespace
-
 Page_About::Page_About(const char* name, MachineHost* host)
     : GenericChildDialog(name), m_Host(host) {
   m_bStatusBar = 0;
@@ -43,7 +37,7 @@ void Page_About::showEvent(QShowEvent* event) {
     return;
   }
   m_Shown = true;
-  char reply[kReplySize] = {};
+  char reply[MachineHost::kReplySize] = {};
   if (m_Host->SendMachineCommand("FIRMWARE", reply, sizeof reply) == machine_status::kOk) {
     m_Firmware->setText(QString::fromLatin1(reply));
   } else {

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr size_t kReplySize = 280;
 const char* const kNoValue = "--";
 
 // A counter the reply did not yield shows "--" rather than whatever the field held before.
@@ -71,7 +70,7 @@ void Page_Service::hideEvent(QHideEvent* event) {
 }
 
 void Page_Service::ReadServiceInfo() {
-  char reply[kReplySize] = {};
+  char reply[MachineHost::kReplySize] = {};
   if (m_Host->SendMachineCommand("SERVICEINFO", reply, sizeof reply) != machine_status::kOk) {
     m_LifeDeals->setText(QString::fromLatin1(kNoValue));
     m_ServiceDeals->setText(QString::fromLatin1(kNoValue));
@@ -91,12 +90,12 @@ void Page_Service::ReadServiceInfo() {
 }
 
 void Page_Service::OnTurnRoller() {
-  char reply[kReplySize] = {};
+  char reply[MachineHost::kReplySize] = {};
   m_Host->SendMachineCommand("FEEDFEEDER", reply, sizeof reply);
 }
 
 void Page_Service::OnExercise() {
-  char reply[kReplySize] = {};
+  char reply[MachineHost::kReplySize] = {};
   m_Host->SendMachineCommand("EXERCISE ON", reply, sizeof reply);
   // The arms run while the window waits; the operator has been told to keep clear.
   qclock::Sleep(kExerciseMs);

@@ -2,6 +2,17 @@
 
 #include "MachineStatus.h"
 
+namespace {
+
+std::string SetupRefusedText(const char* command, int code) {
+  const char* words = machine_status::StatusText(code);
+  return std::string("The machine did not take \"") + command + "\" (" +
+         (words != nullptr ? words : "status " + std::to_string(code)) +
+         "): press Start to try again";
+}
+
+}  // namespace
+
 void SwitchOffMachineTriggers(const SendCommand& send, const std::function<void()>& on_failure) {
   std::string reply;
   for (const char* command : {"BUTTONSTART OFF", "TRAYSTART OFF"}) {
@@ -17,13 +28,6 @@ const char* StopCardCommand(int stopcard) {
 
 const char* BarcodeCommand(int card_barcode) {
   return card_barcode != 0 ? "BARCODE 5BAR" : "BARCODE 7BAR";
-}
-
-std::string SetupRefusedText(const char* command, int code) {
-  const char* words = machine_status::StatusText(code);
-  return std::string("The machine did not take \"") + command + "\" (" +
-         (words != nullptr ? words : "status " + std::to_string(code)) +
-         "): press Start to try again";
 }
 
 SetupResult SendSettings(const SendCommand& send, std::initializer_list<const char*> commands) {

@@ -19,7 +19,8 @@ const char* StopCardCommand(int stopcard);
 const char* BarcodeCommand(int card_barcode);
 
 // What a show's settings came to: `refused` is the first command not answered 0 (nullptr when
-// all were taken), `text` what the status line then says.
+// all were taken), `text` what the status line then says: the command, the code's words, and
+// that a start tries again.
 struct SetupResult {
   const char* refused = nullptr;
   std::string text;
@@ -27,7 +28,3 @@ struct SetupResult {
 // Sends the settings in order and stops at the first the machine does not take. Blocks for the
 // sends.
 SetupResult SendSettings(const SendCommand& send, std::initializer_list<const char*> commands);
-
-// What the status line says when the machine did not take the settings a page sends on show
-// ("STOPCARD", "BARCODE"): the command, the code's words, and that a start tries again.
-std::string SetupRefusedText(const char* command, int code);

@@ -14,6 +14,8 @@ class MachineHost {
   // The status codes the command call adds to the machine's own.
   static constexpr int kExchangeFailed = machine_status::kExchangeFailed;
   static constexpr int kNoMachine = machine_status::kNoMachine;
+  // The reply buffer the pages pass to SendMachineCommand.
+  static constexpr size_t kReplySize = 280;
 
   virtual ~MachineHost() = default;
 
@@ -31,10 +33,10 @@ class MachineHost {
 };
 
 // The command call as the job models take it: one command line in, the status code out, the
-// reply text in `reply`. Reads into the 280-byte buffer every page passes.
+// reply text in `reply`. Reads into a buffer of the size every page passes.
 inline std::function<int(const char*, std::string&)> CommandCallOf(MachineHost* host) {
   return [host](const char* command, std::string& reply) {
-    char text[280] = {};
+    char text[MachineHost::kReplySize] = {};
     const int code = host->SendMachineCommand(command, text, sizeof text);
     reply = text;
     return code;

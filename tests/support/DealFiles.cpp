@@ -21,6 +21,14 @@ std::vector<Deal> MakeDeals(int count) {
   return deals;
 }
 
+Deal ShiftedDeal(int k) {
+  Deal deal;
+  for (int pos = 0; pos < kCardsInDeck; ++pos) {
+    deal.cards[pos] = static_cast<uint8_t>((pos + k) % kCardsInDeck + 1);
+  }
+  return deal;
+}
+
 std::string BriRecord(const Deal& deal, size_t record_size, char filler) {
   std::string record;
   // Byte arithmetic rather than "%02d", so that a card number out of range shows as the bytes a

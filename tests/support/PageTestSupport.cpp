@@ -3,14 +3,7 @@
 #include "BriDup.h"
 #include "DealFiles.h"
 #include "DialogUnits.h"
-
-Deal ShiftedDeal(int k) {
-  Deal deal;
-  for (int pos = 0; pos < kCardsInDeck; ++pos) {
-    deal.cards[pos] = static_cast<uint8_t>((pos + k) % kCardsInDeck + 1);
-  }
-  return deal;
-}
+#include "Settings.h"
 
 DealSet ShiftedDeals(int count) {
   DealSet deals;
@@ -37,6 +30,19 @@ QString WriteBriFile(const QString& folder, const QString& name, int count) {
   for (int i = 0; i < count; ++i) deals.push_back(ShiftedDeal(i % kCardsInDeck));
   const QString path = folder + "/" + name;
   ::WriteBriFile(path.toStdString(), deals);
+  return path;
+}
+
+std::string StoreDealMenuRun(const QString& folder) {
+  const std::string path = (folder + "/tournament.bri").toStdString();
+  std::vector<Deal> deals = MakeDeals(8);
+  deals[4] = MakeDeal(0);
+  if (!::WriteBriFile(path, deals)) return std::string();
+  WriteSettingString("CardDistribution", "Filename", path.c_str());
+  WriteSettingInt("CardDistribution", "StartDeal", 5);
+  WriteSettingInt("CardDistribution", "NumberOfDeal", 3);
+  WriteSettingString("DealMenu", "LastFile", path.c_str());
+  WriteSettingString("DealMenu", "NumberOfCopies", "2");
   return path;
 }
 

@@ -7,13 +7,12 @@
 #include <QWidget>
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "DealFiles.h"
 #include "DealSet.h"
 
-// Deal k (0..51): the card numbers k+1, k+2, ... (wrapping past 52) in position order, so
-// North holds the 13 cards from k+1 on. Deal 0 gives North the spades, ace first.
-Deal ShiftedDeal(int k);
 // Deals 0..count-1 of ShiftedDeal.
 DealSet ShiftedDeals(int count);
 // A deal whose North hand is exactly `north` in that order; the other cards go to East, South
@@ -23,6 +22,12 @@ Deal DealWithNorth(std::initializer_list<int> north);
 // Writes `count` shifted deals (deal i of the file is ShiftedDeal((i - 1) % 52)) as a BRI file
 // named `name` in `folder`; returns its full path.
 QString WriteBriFile(const QString& folder, const QString& name, int count);
+
+// The deal menu's run as its tests find it: "tournament.bri" in `folder` holds deals 1..8 of
+// MakeDeals, deal 5 being MakeDeal(0) (every suit in one hand); it is the card distribution's file
+// with the range 5..7 and the deal menu's last file with 2 copies. Returns the file's path; empty
+// when it could not be written (nothing is stored then).
+std::string StoreDealMenuRun(const QString& folder);
 
 // A window standing in for the main dialog: `size`, with the hidden placeholder control
 // `frame_id` at `frame` whose place a page takes.

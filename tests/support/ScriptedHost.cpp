@@ -5,14 +5,6 @@
 
 #include "clock.h"
 
-void ScriptedHost::Queue(const std::string& key, int code, const std::string& text) {
-  queued_[key].push_back(ScriptedReply{code, text});
-}
-
-void ScriptedHost::Always(const std::string& key, int code, const std::string& text) {
-  standing_[key] = ScriptedReply{code, text};
-}
-
 std::vector<std::string> ScriptedHost::TakeCommands() {
   std::vector<std::string> taken(commands.begin() + static_cast<long>(taken_), commands.end());
   taken_ = commands.size();
@@ -23,32 +15,11 @@ int ScriptedHost::Count(const std::string& command) const {
   return static_cast<int>(std::count(commands.begin(), commands.end(), command));
 }
 
-const ScriptedReply* ScriptedHost::Find(const std::string& command) {
-  const std::string first_word = command.substr(0, command.find(' '));
-  for (const std::string& key : {command, first_word}) {
-    auto queue = queued_.find(key);
-    if (queue != queued_.end() && !queue->second.empty()) {
-      current_ = queue->second.front();
-      queue->second.pop_front();
-      return &current_;
-    }
-  }
-  for (const std::string& key : {command, first_word}) {
-    auto standing = standing_.find(key);
-    if (standing != standing_.end()) {
-      return &standing->second;
-    }
-  }
-  return nullptr;
-}
-
 int ScriptedHost::SendMachineCommand(const char* command, char* reply, size_t size) {
   commands.emplace_back(command);
   command_ticks.push_back(qclock::GetTickCount());
   std::snprintf(reply, size, "Test return");
-  const ScriptedReply* scripted = Find(command);
-  const ScriptedReply fallback;
-  const ScriptedReply& answer = scripted != nullptr ? *scripted : fallback;
+  const ScriptedReply answer = Next(command);
   // Without a machine the buffer keeps "Test return"; for 90 it holds what the call left
   // there: the raw reply (empty for a bare status packet), or "Test return" when the exchange
   // itself failed.

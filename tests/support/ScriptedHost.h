@@ -3,26 +3,15 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "CommandScript.h"
 #include "MachineHost.h"
 
-struct ScriptedReply {
-  int code = 0;
-  std::string text = "OK";
-};
-
-class ScriptedHost : public MachineHost {
+// Queue and Always script the replies (see CommandScript).
+class ScriptedHost : public MachineHost, public CommandScript {
  public:
-  // The next reply to `key`: an exact command line, or its first word ("SORT"). Queued replies
-  // are given in order; once a command's queue is empty its standing reply answers, and
-  // without one, {0, "OK"}.
-  void Queue(const std::string& key, int code, const std::string& text = "OK");
-  void Always(const std::string& key, int code, const std::string& text = "OK");
-
   // Every command line sent, in order, and the tick count at which it was sent.
   std::vector<std::string> commands;
   std::vector<uint32_t> command_ticks;
@@ -40,10 +29,5 @@ class ScriptedHost : public MachineHost {
   void SetMenuBusy(bool busy) override;
 
  private:
-  const ScriptedReply* Find(const std::string& command);
-
-  std::map<std::string, std::deque<ScriptedReply>> queued_;
-  std::map<std::string, ScriptedReply> standing_;
-  ScriptedReply current_;
   size_t taken_ = 0;
 };

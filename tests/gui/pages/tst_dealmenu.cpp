@@ -5,12 +5,12 @@
 #include <memory>
 
 #include "ColorStatic.h"
-#include "DealFiles.h"
 #include "DealViewer.h"
 #include "FocusEditCtrl.h"
 #include "FooButton.h"
 #include "GuiSupport.h"
 #include "MessageBox.h"
+#include "PageTestSupport.h"
 #include "Page_DealMenu.h"
 #include "ScriptedHost.h"
 #include "Settings.h"
@@ -43,15 +43,8 @@ class DealMenuTest : public QObject {
     Page_DealMenu::ResetSharedStateForTests();
     host_ = std::make_unique<ScriptedHost>();
     boxes_ = std::make_unique<MessageBoxCapture>();
-    path_ = (scratch_->Path() + "/tournament.bri").toStdString();
-    std::vector<Deal> deals = MakeDeals(8);
-    deals[4] = MakeDeal(0);  // deal 5: every suit in one hand
-    QVERIFY(WriteBriFile(path_, deals));
-    WriteSettingString("CardDistribution", "Filename", path_.c_str());
-    WriteSettingInt("CardDistribution", "StartDeal", 5);
-    WriteSettingInt("CardDistribution", "NumberOfDeal", 3);
-    WriteSettingString("DealMenu", "LastFile", path_.c_str());
-    WriteSettingString("DealMenu", "NumberOfCopies", "2");
+    path_ = StoreDealMenuRun(scratch_->Path());  // deals 5..7 twice; deal 5 one suit a hand
+    QVERIFY(!path_.empty());
     WriteSettingInt("Parameters", "justdealtvisible", 1);
   }
   void cleanup() {
@@ -680,9 +673,9 @@ class DealMenuTest : public QObject {
  private:
   // How many SORT commands went to the machine.
   int Sorts() const {
-    return static_cast<int>(std::count_if(
-        host_->commands.begin(), host_->commands.end(),
-        [](const std::string& command) { return command.rfind("SORT ", 0) == 0; }));
+    return static_cast<int>(
+        std::count_if(host_->commands.begin(), host_->commands.end(),
+                      [](const std::string& command) { return command.rfind("SORT ", 0) == 0; }));
   }
 
   void ShowPage() {

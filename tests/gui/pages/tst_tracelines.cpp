@@ -9,6 +9,7 @@
 #include "DealFiles.h"
 #include "GuiSupport.h"
 #include "MessageBox.h"
+#include "PageTestSupport.h"
 #include "Page_CardDistribution.h"
 #include "Page_DealMenu.h"
 #include "Page_Parameters.h"
@@ -49,15 +50,8 @@ struct Rig {
   // Deals 1..8, deal 5 with North the spades, East the hearts, South the diamonds, West the
   // clubs; the range 5..7 in two copies, dealt D1,D1,D1 and sorted NESW.
   void DealSettings() {
-    deal_file = (scratch.Path() + "/tournament.bri").toStdString();
-    std::vector<Deal> deals = MakeDeals(8);
-    deals[4] = MakeDeal(0);
-    QVERIFY(WriteBriFile(deal_file, deals));
-    WriteSettingString("CardDistribution", "Filename", deal_file.c_str());
-    WriteSettingInt("CardDistribution", "StartDeal", 5);
-    WriteSettingInt("CardDistribution", "NumberOfDeal", 3);
-    WriteSettingString("DealMenu", "LastFile", deal_file.c_str());
-    WriteSettingString("DealMenu", "NumberOfCopies", "2");
+    deal_file = StoreDealMenuRun(scratch.Path());
+    QVERIFY(!deal_file.empty());
   }
   Page_DealMenu& DealMenu() {
     DealSettings();

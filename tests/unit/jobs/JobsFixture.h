@@ -4,58 +4,27 @@
 
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <map>
 #include <string>
 #include <vector>
 
-#include "Deal.h"
+#include "CommandScript.h"
+#include "DealFiles.h"
 #include "JobCommon.h"
 #include "clock.h"
 #include "log.h"
 
-// Answers each command line from a script: queued replies for the exact line or its first word
-// first, then the standing reply, then {0, "OK"}. Records every line sent.
-class ScriptedMachine {
+// Answers each command line from its script (see CommandScript) and records every line sent.
+class ScriptedMachine : public CommandScript {
  public:
-  void Queue(const std::string& key, int code, const std::string& text = "OK") {
-    queued_[key].push_back({code, text});
-  }
-  void Always(const std::string& key, int code, const std::string& text = "OK") {
-    standing_[key] = {code, text};
-  }
   SendCommand Send() {
     return [this](const char* command, std::string& reply) {
       sent.emplace_back(command);
-      const Reply answer = Next(command);
+      const ScriptedReply answer = Next(command);
       reply = answer.text;
       return answer.code;
     };
   }
   std::vector<std::string> sent;
-
- private:
-  struct Reply {
-    int code;
-    std::string text;
-  };
-  Reply Next(const std::string& line) {
-    const std::string keys[] = {line, line.substr(0, line.find(' '))};
-    for (const std::string& key : keys) {
-      if (!queued_[key].empty()) {
-        const Reply reply = queued_[key].front();
-        queued_[key].pop_front();
-        return reply;
-      }
-    }
-    for (const std::string& key : keys) {
-      if (standing_.count(key) != 0) return standing_[key];
-    }
-    return Reply{0, "OK"};
-  }
-
-  std::map<std::string, std::deque<Reply>> queued_;
-  std::map<std::string, Reply> standing_;
 };
 
 class JobsTest : public testing::Test {
@@ -72,11 +41,3 @@ class JobsTest : public testing::Test {
   ScriptedMachine machine_;
   JobShared shared_;
 };
-
-// Deal k: the card numbers k+1, k+2, ... (wrapping past 52) in position order; deal 0 gives
-// North the spades, East the hearts, South the diamonds and West the clubs.
-inline Deal ShiftedDeal(int k) {
-  Deal deal;
-  for (int pos = 0; pos < kCardsInDeck; ++pos) deal.cards[pos] = (pos + k) % kCardsInDeck + 1;
-  return deal;
-}
