@@ -90,15 +90,6 @@ void AppendPbn(const DealSet& deals, int first_board, std::string& out) {
   }
 }
 
-// True when the deal holds every card once, as every deal a reader gives does.
-bool IsWholeDeal(const Deal& deal) {
-  uint64_t seen = 0;
-  for (const uint8_t card : deal.cards) {
-    if (card >= 1 && card <= kCardsInDeck) seen |= uint64_t{1} << card;
-  }
-  return seen == ((uint64_t{1} << kCardsInDeck) - 1) << 1;
-}
-
 }  // namespace
 
 bool DealFileKindFromName(const char* name, DealFileKind& kind) {
@@ -137,7 +128,7 @@ std::string FormatDealFile(const DealSet& deals, DealFileKind kind, int first_bo
 bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind, int first_board) {
   // A deal with a card missing would be written as a file no reader takes.
   for (size_t i = 0; i < deals.size(); ++i) {
-    if (!IsWholeDeal(deals[i])) {
+    if (!HasEveryCardOnce(deals[i])) {
       TRACE('W', "BUG in deal %i\n", static_cast<int>(i + 1));
       return false;
     }
