@@ -77,20 +77,24 @@ void AppendBri(const DealSet& deals, std::string& out) {
 
 // Line ends as the scoring programs on the club computers write them; our reader takes both.
 void AppendPbn(const DealSet& deals, int first_board, std::string& out) {
-  out += "% PBN 2.1\r\n% EXPORT\r\n";
+  out += kPbnFileStart;
+  const std::string no_event;
   int board = first_board;
   for (const Deal& deal : deals) {
     if (board > first_board) out += "\r\n";
-    out += "[Event \"\"]\r\n[Board \"" + std::to_string(board) + "\"]\r\n[Dealer \"";
-    out += HandLetter(BoardDealer(board));
-    out += "\"]\r\n[Vulnerable \"";
-    out += VulnerabilityText(BoardVulnerability(board));
-    ++board;
-    out += "\"]\r\n[Deal \"" + FormatDealPbn(deal) + "\"]\r\n";
+    AppendPbnBoardTags(deal, board++, no_event, out);
   }
 }
 
 }  // namespace
+
+void AppendPbnBoardTags(const Deal& deal, int board, const std::string& event, std::string& out) {
+  out += "[Event \"" + event + "\"]\r\n[Board \"" + std::to_string(board) + "\"]\r\n[Dealer \"";
+  out += HandLetter(BoardDealer(board));
+  out += "\"]\r\n[Vulnerable \"";
+  out += VulnerabilityText(BoardVulnerability(board));
+  out += "\"]\r\n[Deal \"" + FormatDealPbn(deal) + "\"]\r\n";
+}
 
 bool DealFileKindFromName(const char* name, DealFileKind& kind) {
   if (name == nullptr) return false;

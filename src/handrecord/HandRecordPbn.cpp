@@ -2,7 +2,7 @@
 
 #include "BoardInfo.h"
 #include "BoardText.h"
-#include "DealFormat.h"
+#include "DealWrite.h"
 #include "Fileutils.h"
 
 namespace {
@@ -38,16 +38,12 @@ std::string FormatHandRecordPbn(const std::vector<AnalysedBoard>& boards,
   for (char& c : quoted) {
     if (c == '"' || c == '\r' || c == '\n') c = '\'';
   }
-  std::string out = std::string("% PBN 2.1") + kEnd + "% EXPORT" + kEnd;
+  std::string out = kPbnFileStart;
   bool first = true;
   for (const AnalysedBoard& board : boards) {
     if (!first) out += kEnd;
     first = false;
-    AppendTag("Event", quoted, out);
-    AppendTag("Board", std::to_string(board.number), out);
-    AppendTag("Dealer", HandLetter(BoardDealer(board.number)), out);
-    AppendTag("Vulnerable", VulnerabilityText(BoardVulnerability(board.number)), out);
-    AppendTag("Deal", FormatDealPbn(board.deal), out);
+    AppendPbnBoardTags(board.deal, board.number, quoted, out);
     AppendTag("OptimumScore", board.par.score == 0 ? "NS 0" : ParScoreText(board.par), out);
     AppendTag("ParContract", ParContractsText(board.par), out);
     AppendResultTable(board, out);
