@@ -17,11 +17,8 @@ void AppendTag(const char* name, const std::string& value, std::string& out) {
 // Twenty rows, "N NT 10", the strain and the tricks right-aligned in two columns.
 void AppendResultTable(const AnalysedBoard& board, std::string& out) {
   AppendTag("OptimumResultTable", "Declarer;Denomination\\2R;Result\\2R", out);
-  static const int kDeclarers[4] = {kNorth, kSouth, kEast, kWest};
-  static const int kOrder[kStrains] = {kNoTrumps, kStrainSpades, kStrainHearts, kStrainDiamonds,
-                                       kStrainClubs};
-  for (const int hand : kDeclarers) {
-    for (const int strain : kOrder) {
+  for (const int hand : kTableDeclarers) {
+    for (const int strain : kTableStrains) {
       const std::string name = StrainText(strain);
       const std::string tricks = std::to_string(board.tricks[hand][strain]);
       out += std::string(HandLetter(hand)) + (name.size() < 2 ? "  " : " ") + name +

@@ -159,9 +159,6 @@ class PageDrawer {
 
   // Tricks by declarer (rows N, S, E, W) and strain (columns NT, spades .. clubs).
   void Table(const AnalysedBoard& board, const QRectF& at) {
-    static const int kDeclarers[4] = {kNorth, kSouth, kEast, kWest};
-    static const int kOrder[kStrains] = {kNoTrumps, kStrainSpades, kStrainHearts, kStrainDiamonds,
-                                         kStrainClubs};
     painter_.setFont(Font(8.5, false));
     const double line = QFontMetricsF(painter_.font()).height();
     const double column = std::min(Mm(6), at.width() / 6);  // the declarer and five strains
@@ -170,18 +167,18 @@ class PageDrawer {
       return QRectF(at.left() + col * column, top + row * line, column, line);
     };
     for (int s = 0; s < kStrains; ++s) {
-      const int strain = kOrder[s];
+      const int strain = kTableStrains[s];
       painter_.setPen(strain != kNoTrumps && IsRed(strain) ? kRed : Qt::black);
       painter_.drawText(cell(s + 1, 0), Qt::AlignCenter,
-                        strain == kNoTrumps ? QStringLiteral("NT") : kSuitSymbols[strain]);
+                        QString::fromStdString(StrainText(strain, true)));
     }
     painter_.setPen(Qt::black);
     for (int r = 0; r < 4; ++r) {
-      const int hand = kDeclarers[r];
+      const int hand = kTableDeclarers[r];
       painter_.drawText(cell(0, r + 1), Qt::AlignCenter, QString::fromLatin1(HandLetter(hand)));
       for (int s = 0; s < kStrains; ++s) {
         painter_.drawText(cell(s + 1, r + 1), Qt::AlignCenter,
-                          QString::number(board.tricks[hand][kOrder[s]]));
+                          QString::number(board.tricks[hand][kTableStrains[s]]));
       }
     }
   }
