@@ -1,13 +1,12 @@
 // quadrelle-deals run as a program, the way directors use it.
-#include <sys/resource.h>
 #include <sys/wait.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "DealFileFixture.h"
+#include "FullDisc.h"
 
 namespace {
 
@@ -184,14 +183,11 @@ TEST_F(DealsToolTest, FullDiscLeavesTheOldFileEvenWhenItIsTheInput) {
   for (int i = 0; i < 16; ++i) records += Record(i % 2 ? OrderedDeal() : DealtRoundDeal(), 128);
   ASSERT_EQ(Run("--write pbn " + Path("set.pbn") + " " + Write("set.bri", records)), 0);
   const std::string before = Contents(Path("set.pbn"));
-  std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of ending the program
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit full = saved;
-  full.rlim_cur = 1024;  // the PBN text of 16 deals is larger
-  setrlimit(RLIMIT_FSIZE, &full);
-  const int status = Run("--write pbn " + Path("set.pbn") + " " + Path("set.pbn"));
-  setrlimit(RLIMIT_FSIZE, &saved);
+  int status;
+  {
+    FullDisc full(1024);  // the PBN text of 16 deals is larger
+    status = Run("--write pbn " + Path("set.pbn") + " " + Path("set.pbn"));
+  }
   EXPECT_EQ(status, 1);
   EXPECT_EQ(err_, Path("set.pbn") + ": Error writing file\n");
   EXPECT_EQ(Contents(Path("set.pbn")), before);
