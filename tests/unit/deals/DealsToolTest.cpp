@@ -1,10 +1,4 @@
 // quadrelle-deals run as a program, the way directors use it.
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "DealFileFixture.h"
 #include "FullDisc.h"
 
@@ -12,28 +6,9 @@ namespace {
 
 constexpr const char* kUsageStart = "usage: quadrelle-deals FILE...\n";
 
-class DealsToolTest : public DealFileTest {
+class DealsToolTest : public ToolTest {
  protected:
-  // Runs the program on the arguments; returns its exit status, fills out_ and err_.
-  int Run(const std::string& arguments) {
-    const std::string out = (dir_ / "stdout").string();
-    const std::string err = (dir_ / "stderr").string();
-    const std::string command =
-        std::string("'") + QUADRELLE_DEALS_TOOL + "' " + arguments + " >" + out + " 2>" + err;
-    const int status = std::system(command.c_str());
-    out_ = Contents(out);
-    err_ = Contents(err);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  static std::string Contents(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-  }
-
-  std::string Path(const char* name) const { return (dir_ / name).string(); }
-
-  std::string out_, err_;
+  DealsToolTest() : ToolTest(QUADRELLE_DEALS_TOOL) {}
 };
 
 TEST_F(DealsToolTest, WritesOneLinePerDealNumberedFromOne) {
