@@ -24,9 +24,10 @@ constexpr int kBoardsPerPage = kColumns * kRows;
 constexpr int kResolution = 600;  // dots per inch; text stays vector text either way
 const QColor kRed(200, 0, 0);
 
-// Suits and no trumps in the order a diagram lists them.
-const QString kSuitSymbols[4] = {QStringLiteral("\u2660"), QStringLiteral("\u2665"),
-                                 QStringLiteral("\u2666"), QStringLiteral("\u2663")};
+// A suit's symbol, or "NT", as the hand record shows it.
+QString StrainSymbol(int strain) {
+  return QString::fromStdString(StrainText(strain, true));
+}
 
 bool IsRed(int suit) {
   return suit == kHearts || suit == kDiamonds;
@@ -127,11 +128,11 @@ class PageDrawer {
       }
       if (ranks.isEmpty()) ranks = QStringLiteral("\u2014");
       const QPointF base(at.left(), top + suit * line + metrics.ascent());
+      const QString symbol = StrainSymbol(suit);
       painter_.setPen(IsRed(suit) ? kRed : Qt::black);
-      painter_.drawText(base, kSuitSymbols[suit]);
+      painter_.drawText(base, symbol);
       painter_.setPen(Qt::black);
-      painter_.drawText(base + QPointF(metrics.horizontalAdvance(kSuitSymbols[suit]) + Mm(1), 0),
-                        ranks);
+      painter_.drawText(base + QPointF(metrics.horizontalAdvance(symbol) + Mm(1), 0), ranks);
     }
   }
 
@@ -169,8 +170,7 @@ class PageDrawer {
     for (int s = 0; s < kStrains; ++s) {
       const int strain = kTableStrains[s];
       painter_.setPen(strain != kNoTrumps && IsRed(strain) ? kRed : Qt::black);
-      painter_.drawText(cell(s + 1, 0), Qt::AlignCenter,
-                        QString::fromStdString(StrainText(strain, true)));
+      painter_.drawText(cell(s + 1, 0), Qt::AlignCenter, StrainSymbol(strain));
     }
     painter_.setPen(Qt::black);
     for (int r = 0; r < 4; ++r) {
