@@ -5,10 +5,12 @@
 #include <dds/dll.h>
 
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "Analysis.h"
 #include "BoardInfo.h"
+#include "BoardSelection.h"
 #include "BriDup.h"
 #include "RatioTimer.h"
 #include "log.h"
@@ -23,12 +25,7 @@ std::vector<AnalysedBoard> SampleBoards() {
       deals.size() != 32) {
     std::abort();
   }
-  std::vector<AnalysedBoard> boards(deals.size());
-  for (size_t i = 0; i < deals.size(); ++i) {
-    boards[i].number = numbers[i];
-    boards[i].deal = deals[i];
-  }
-  return boards;
+  return SelectBoards(deals, numbers, 1, std::numeric_limits<int>::max());
 }
 
 // The same deals as DDS takes them, made before the clock starts.
