@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +14,7 @@
 #include <string>
 
 #include "BriDup.h"
+#include "RatioTimer.h"
 #include "log.h"
 
 namespace {
@@ -79,30 +79,23 @@ void ReadWholeFile(const std::string& path, size_t size) {
   benchmark::DoNotOptimize(buffer.get());
 }
 
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
-
 void BM_LoadAgainstFloor(benchmark::State& state) {
   const uint32_t record_size = static_cast<uint32_t>(state.range(0));
   const std::string& path = Files().Path(record_size);
   const size_t size = std::filesystem::file_size(path);
   TraceSetStandardOutput(nullptr);
-  double floor = 0, load = 0;
+  RatioTimer timer;
   for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = RatioTimer::Clock::now();
     ReadWholeFile(path, size);
-    const auto t1 = std::chrono::steady_clock::now();
+    const auto t1 = RatioTimer::Clock::now();
     DealSet deals;
     if (!LoadDealFile(path.c_str(), deals) || deals.size() != kDeals) std::abort();
     benchmark::DoNotOptimize(deals);
-    const auto t2 = std::chrono::steady_clock::now();
-    floor += Seconds(t1 - t0);
-    load += Seconds(t2 - t1);
-    state.SetIterationTime(Seconds(t2 - t1));
+    const auto t2 = RatioTimer::Clock::now();
+    timer.Add(state, t2 - t1, t1 - t0);
   }
-  state.counters["floor_ms"] = benchmark::Counter(floor * 1e3 / state.iterations());
-  state.counters["ratio"] = benchmark::Counter(load / floor);
+  timer.Report(state, "floor");
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * size));
 }
 BENCHMARK(BM_LoadAgainstFloor)

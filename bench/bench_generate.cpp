@@ -4,19 +4,15 @@
 #include <benchmark/benchmark.h>
 #include <sodium.h>
 
-#include <chrono>
 #include <cstdlib>
 
 #include "DealGenerator.h"
+#include "RatioTimer.h"
 
 namespace {
 
 constexpr int kDeals = 100000;
 constexpr const char* kSeed = "5175616472656c6c652062656e636821";
-
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
 
 const DealSeed& Seed() {
   static const DealSeed seed = [] {
@@ -48,21 +44,18 @@ void SystemDraws() {
 
 template <typename Bytes>
 void Compare(benchmark::State& state, const DealSeed* seed, Bytes bytes) {
-  double generate = 0, alone = 0;
+  RatioTimer timer;
   for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = RatioTimer::Clock::now();
     DealSet deals;
     if (!GenerateDeals(kDeals, 1, seed, deals)) std::abort();
     benchmark::DoNotOptimize(deals);
-    const auto t1 = std::chrono::steady_clock::now();
+    const auto t1 = RatioTimer::Clock::now();
     bytes();
-    const auto t2 = std::chrono::steady_clock::now();
-    generate += Seconds(t1 - t0);
-    alone += Seconds(t2 - t1);
-    state.SetIterationTime(Seconds(t1 - t0));
+    const auto t2 = RatioTimer::Clock::now();
+    timer.Add(state, t1 - t0, t2 - t1);
   }
-  state.counters["bytes_ms"] = benchmark::Counter(alone * 1e3 / state.iterations());
-  state.counters["ratio"] = benchmark::Counter(generate / alone);
+  timer.Report(state, "bytes");
 }
 
 void BM_SeededDealsAgainstTheirStreams(benchmark::State& state) {

@@ -4,20 +4,18 @@
 #include <benchmark/benchmark.h>
 #include <dds/dll.h>
 
-#include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "Analysis.h"
 #include "BoardInfo.h"
+#include "BoardSelection.h"
 #include "BriDup.h"
+#include "RatioTimer.h"
 #include "log.h"
 
 namespace {
-
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
 
 std::vector<AnalysedBoard> SampleBoards() {
   TraceSetStandardOutput(nullptr);
@@ -27,12 +25,7 @@ std::vector<AnalysedBoard> SampleBoards() {
       deals.size() != 32) {
     std::abort();
   }
-  std::vector<AnalysedBoard> boards(deals.size());
-  for (size_t i = 0; i < deals.size(); ++i) {
-    boards[i].number = numbers[i];
-    boards[i].deal = deals[i];
-  }
-  return boards;
+  return SelectBoards(deals, numbers, 1, std::numeric_limits<int>::max());
 }
 
 // The same deals as DDS takes them, made before the clock starts.
@@ -67,21 +60,18 @@ void DdsAlone(ddTableDeals& deals, const std::vector<AnalysedBoard>& boards) {
 void BM_AnalysisAgainstDdsAlone(benchmark::State& state) {
   const std::vector<AnalysedBoard> sample = SampleBoards();
   ddTableDeals deals = DdsDeals(sample);
-  double ours = 0, dds = 0;
+  RatioTimer timer;
   for (auto _ : state) {
     std::vector<AnalysedBoard> boards = sample;
     std::string error;
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = RatioTimer::Clock::now();
     if (!AnalyseBoards(boards, error)) std::abort();
-    const auto t1 = std::chrono::steady_clock::now();
+    const auto t1 = RatioTimer::Clock::now();
     DdsAlone(deals, sample);
-    const auto t2 = std::chrono::steady_clock::now();
-    ours += Seconds(t1 - t0);
-    dds += Seconds(t2 - t1);
-    state.SetIterationTime(Seconds(t1 - t0));
+    const auto t2 = RatioTimer::Clock::now();
+    timer.Add(state, t1 - t0, t2 - t1);
   }
-  state.counters["dds_ms"] = benchmark::Counter(dds * 1e3 / state.iterations());
-  state.counters["ratio"] = benchmark::Counter(ours / dds);
+  timer.Report(state, "dds");
 }
 BENCHMARK(BM_AnalysisAgainstDdsAlone)
     ->UseManualTime()

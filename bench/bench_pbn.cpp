@@ -5,7 +5,6 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 
 #include "BriDup.h"
 #include "DealWrite.h"
+#include "RatioTimer.h"
 #include "log.h"
 
 namespace {
@@ -61,10 +61,6 @@ const BoardFiles& Files() {
   return files;
 }
 
-double Seconds(std::chrono::steady_clock::duration d) {
-  return std::chrono::duration<double>(d).count();
-}
-
 void Load(const std::string& path) {
   DealSet deals;
   if (!LoadDealFile(path.c_str(), deals) || deals.size() != kBoards) std::abort();
@@ -74,19 +70,16 @@ void Load(const std::string& path) {
 void BM_PbnAgainstBri(benchmark::State& state) {
   const BoardFiles& files = Files();
   TraceSetStandardOutput(nullptr);
-  double bri = 0, pbn = 0;
+  RatioTimer timer;
   for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto t0 = RatioTimer::Clock::now();
     Load(files.Bri());
-    const auto t1 = std::chrono::steady_clock::now();
+    const auto t1 = RatioTimer::Clock::now();
     Load(files.Pbn());
-    const auto t2 = std::chrono::steady_clock::now();
-    bri += Seconds(t1 - t0);
-    pbn += Seconds(t2 - t1);
-    state.SetIterationTime(Seconds(t2 - t1));
+    const auto t2 = RatioTimer::Clock::now();
+    timer.Add(state, t2 - t1, t1 - t0);
   }
-  state.counters["bri_ms"] = benchmark::Counter(bri * 1e3 / state.iterations());
-  state.counters["ratio"] = benchmark::Counter(pbn / bri);
+  timer.Report(state, "bri");
   state.SetBytesProcessed(
       static_cast<int64_t>(state.iterations() * std::filesystem::file_size(files.Pbn())));
 }

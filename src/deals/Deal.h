@@ -51,5 +51,14 @@ constexpr int HighCardPoints(const Deal& deal, int hand) {
   return points;
 }
 
+// True when the deal holds every card 1..52 once, as every deal a reader gives does.
+constexpr bool HasEveryCardOnce(const Deal& deal) {
+  uint64_t seen = 0;
+  for (const uint8_t card : deal.cards) {
+    if (card >= 1 && card <= kCardsInDeck) seen |= uint64_t{1} << card;
+  }
+  return seen == ((uint64_t{1} << kCardsInDeck) - 1) << 1;
+}
+
 // Deal sets are contiguous arrays of deals, appended by value.
 static_assert(sizeof(Deal) == kCardsInDeck);

@@ -77,29 +77,24 @@ void AppendBri(const DealSet& deals, std::string& out) {
 
 // Line ends as the scoring programs on the club computers write them; our reader takes both.
 void AppendPbn(const DealSet& deals, int first_board, std::string& out) {
-  out += "% PBN 2.1\r\n% EXPORT\r\n";
+  out += kPbnFileStart;
+  const std::string no_event;
   int board = first_board;
   for (const Deal& deal : deals) {
     if (board > first_board) out += "\r\n";
-    out += "[Event \"\"]\r\n[Board \"" + std::to_string(board) + "\"]\r\n[Dealer \"";
-    out += HandLetter(BoardDealer(board));
-    out += "\"]\r\n[Vulnerable \"";
-    out += VulnerabilityText(BoardVulnerability(board));
-    ++board;
-    out += "\"]\r\n[Deal \"" + FormatDealPbn(deal) + "\"]\r\n";
+    AppendPbnBoardTags(deal, board++, no_event, out);
   }
-}
-
-// True when the deal holds every card once, as every deal a reader gives does.
-bool IsWholeDeal(const Deal& deal) {
-  uint64_t seen = 0;
-  for (const uint8_t card : deal.cards) {
-    if (card >= 1 && card <= kCardsInDeck) seen |= uint64_t{1} << card;
-  }
-  return seen == ((uint64_t{1} << kCardsInDeck) - 1) << 1;
 }
 
 }  // namespace
+
+void AppendPbnBoardTags(const Deal& deal, int board, const std::string& event, std::string& out) {
+  out += "[Event \"" + event + "\"]\r\n[Board \"" + std::to_string(board) + "\"]\r\n[Dealer \"";
+  out += HandLetter(BoardDealer(board));
+  out += "\"]\r\n[Vulnerable \"";
+  out += VulnerabilityText(BoardVulnerability(board));
+  out += "\"]\r\n[Deal \"" + FormatDealPbn(deal) + "\"]\r\n";
+}
 
 bool DealFileKindFromName(const char* name, DealFileKind& kind) {
   if (name == nullptr) return false;
@@ -137,7 +132,7 @@ std::string FormatDealFile(const DealSet& deals, DealFileKind kind, int first_bo
 bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind, int first_board) {
   // A deal with a card missing would be written as a file no reader takes.
   for (size_t i = 0; i < deals.size(); ++i) {
-    if (!IsWholeDeal(deals[i])) {
+    if (!HasEveryCardOnce(deals[i])) {
       TRACE('W', "BUG in deal %i\n", static_cast<int>(i + 1));
       return false;
     }

@@ -18,6 +18,13 @@ bool DealFileKindFromName(const char* name, DealFileKind& kind);
 // its number, dealer and vulnerability, DUP names the first and last board.
 std::string FormatDealFile(const DealSet& deals, DealFileKind kind, int first_board = 1);
 
+// The first two lines of a PBN file as the scoring programs on the club computers write them,
+// with their line ends.
+inline constexpr const char* kPbnFileStart = "% PBN 2.1\r\n% EXPORT\r\n";
+// One board's Event (`event` as it stands), Board, Dealer, Vulnerable and Deal tags, each on a
+// line of its own ending in "\r\n"; dealer and vulnerability follow from `board` (1 and up).
+void AppendPbnBoardTags(const Deal& deal, int board, const std::string& event, std::string& out);
+
 // Writes the file; false with a level W trace line when it could not be written whole, and then
 // no partial file is left behind.
 bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind, int first_board = 1);

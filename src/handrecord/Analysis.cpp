@@ -3,7 +3,6 @@
 #include <dds/dll.h>
 
 #include <algorithm>
-#include <cstdint>
 
 #include "BoardInfo.h"
 
@@ -41,15 +40,6 @@ int StrainOfParDenomination(int denomination) {
   return denomination == 0 ? kNoTrumps : denomination - 1;
 }
 
-// DDS takes a hand of 12 cards and a card twice without a word, and answers for another deal.
-bool IsWholeDeal(const Deal& deal) {
-  uint64_t seen = 0;
-  for (const uint8_t card : deal.cards) {
-    if (card >= 1 && card <= kCardsInDeck) seen |= uint64_t{1} << card;
-  }
-  return seen == ((uint64_t{1} << kCardsInDeck) - 1) << 1;
-}
-
 std::string DdsError(int code) {
   char line[80] = {};
   ErrorMessage(code, line);
@@ -59,8 +49,9 @@ std::string DdsError(int code) {
 }  // namespace
 
 bool AnalyseBoards(std::vector<AnalysedBoard>& boards, std::string& error) {
+  // DDS takes a hand of 12 cards and a card twice without a word, and answers for another deal.
   for (const AnalysedBoard& board : boards) {
-    if (!IsWholeDeal(board.deal)) {
+    if (!HasEveryCardOnce(board.deal)) {
       error = "board " + std::to_string(board.number) + " is not a whole deal";
       return false;
     }

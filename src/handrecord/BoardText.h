@@ -5,6 +5,12 @@
 
 #include "Analysis.h"
 
+// A trick table's rows and columns as hand records and scoring programs lay it out: declarers
+// North, South, East, West; strains no trumps, spades, hearts, diamonds, clubs.
+inline constexpr int kTableDeclarers[4] = {kNorth, kSouth, kEast, kWest};
+inline constexpr int kTableStrains[kStrains] = {kNoTrumps, kStrainSpades, kStrainHearts,
+                                                kStrainDiamonds, kStrainClubs};
+
 // "S", "H", "D", "C", "NT"; with `symbols` the suits as "♠", "♥", "♦", "♣" (UTF-8).
 std::string StrainText(int strain, bool symbols = false);
 

@@ -2,7 +2,7 @@
 
 #include "BoardInfo.h"
 #include "BoardText.h"
-#include "DealFormat.h"
+#include "DealWrite.h"
 #include "Fileutils.h"
 
 namespace {
@@ -17,11 +17,8 @@ void AppendTag(const char* name, const std::string& value, std::string& out) {
 // Twenty rows, "N NT 10", the strain and the tricks right-aligned in two columns.
 void AppendResultTable(const AnalysedBoard& board, std::string& out) {
   AppendTag("OptimumResultTable", "Declarer;Denomination\\2R;Result\\2R", out);
-  static const int kDeclarers[4] = {kNorth, kSouth, kEast, kWest};
-  static const int kOrder[kStrains] = {kNoTrumps, kStrainSpades, kStrainHearts, kStrainDiamonds,
-                                       kStrainClubs};
-  for (const int hand : kDeclarers) {
-    for (const int strain : kOrder) {
+  for (const int hand : kTableDeclarers) {
+    for (const int strain : kTableStrains) {
       const std::string name = StrainText(strain);
       const std::string tricks = std::to_string(board.tricks[hand][strain]);
       out += std::string(HandLetter(hand)) + (name.size() < 2 ? "  " : " ") + name +
@@ -38,16 +35,12 @@ std::string FormatHandRecordPbn(const std::vector<AnalysedBoard>& boards,
   for (char& c : quoted) {
     if (c == '"' || c == '\r' || c == '\n') c = '\'';
   }
-  std::string out = std::string("% PBN 2.1") + kEnd + "% EXPORT" + kEnd;
+  std::string out = kPbnFileStart;
   bool first = true;
   for (const AnalysedBoard& board : boards) {
     if (!first) out += kEnd;
     first = false;
-    AppendTag("Event", quoted, out);
-    AppendTag("Board", std::to_string(board.number), out);
-    AppendTag("Dealer", HandLetter(BoardDealer(board.number)), out);
-    AppendTag("Vulnerable", VulnerabilityText(BoardVulnerability(board.number)), out);
-    AppendTag("Deal", FormatDealPbn(board.deal), out);
+    AppendPbnBoardTags(board.deal, board.number, quoted, out);
     AppendTag("OptimumScore", board.par.score == 0 ? "NS 0" : ParScoreText(board.par), out);
     AppendTag("ParContract", ParContractsText(board.par), out);
     AppendResultTable(board, out);

@@ -24,9 +24,10 @@ constexpr int kBoardsPerPage = kColumns * kRows;
 constexpr int kResolution = 600;  // dots per inch; text stays vector text either way
 const QColor kRed(200, 0, 0);
 
-// Suits and no trumps in the order a diagram lists them.
-const QString kSuitSymbols[4] = {QStringLiteral("\u2660"), QStringLiteral("\u2665"),
-                                 QStringLiteral("\u2666"), QStringLiteral("\u2663")};
+// A suit's symbol, or "NT", as the hand record shows it.
+QString StrainSymbol(int strain) {
+  return QString::fromStdString(StrainText(strain, true));
+}
 
 bool IsRed(int suit) {
   return suit == kHearts || suit == kDiamonds;
@@ -127,11 +128,11 @@ class PageDrawer {
       }
       if (ranks.isEmpty()) ranks = QStringLiteral("\u2014");
       const QPointF base(at.left(), top + suit * line + metrics.ascent());
+      const QString symbol = StrainSymbol(suit);
       painter_.setPen(IsRed(suit) ? kRed : Qt::black);
-      painter_.drawText(base, kSuitSymbols[suit]);
+      painter_.drawText(base, symbol);
       painter_.setPen(Qt::black);
-      painter_.drawText(base + QPointF(metrics.horizontalAdvance(kSuitSymbols[suit]) + Mm(1), 0),
-                        ranks);
+      painter_.drawText(base + QPointF(metrics.horizontalAdvance(symbol) + Mm(1), 0), ranks);
     }
   }
 
@@ -159,9 +160,6 @@ class PageDrawer {
 
   // Tricks by declarer (rows N, S, E, W) and strain (columns NT, spades .. clubs).
   void Table(const AnalysedBoard& board, const QRectF& at) {
-    static const int kDeclarers[4] = {kNorth, kSouth, kEast, kWest};
-    static const int kOrder[kStrains] = {kNoTrumps, kStrainSpades, kStrainHearts, kStrainDiamonds,
-                                         kStrainClubs};
     painter_.setFont(Font(8.5, false));
     const double line = QFontMetricsF(painter_.font()).height();
     const double column = std::min(Mm(6), at.width() / 6);  // the declarer and five strains
@@ -170,18 +168,17 @@ class PageDrawer {
       return QRectF(at.left() + col * column, top + row * line, column, line);
     };
     for (int s = 0; s < kStrains; ++s) {
-      const int strain = kOrder[s];
+      const int strain = kTableStrains[s];
       painter_.setPen(strain != kNoTrumps && IsRed(strain) ? kRed : Qt::black);
-      painter_.drawText(cell(s + 1, 0), Qt::AlignCenter,
-                        strain == kNoTrumps ? QStringLiteral("NT") : kSuitSymbols[strain]);
+      painter_.drawText(cell(s + 1, 0), Qt::AlignCenter, StrainSymbol(strain));
     }
     painter_.setPen(Qt::black);
     for (int r = 0; r < 4; ++r) {
-      const int hand = kDeclarers[r];
+      const int hand = kTableDeclarers[r];
       painter_.drawText(cell(0, r + 1), Qt::AlignCenter, QString::fromLatin1(HandLetter(hand)));
       for (int s = 0; s < kStrains; ++s) {
         painter_.drawText(cell(s + 1, r + 1), Qt::AlignCenter,
-                          QString::number(board.tricks[hand][kOrder[s]]));
+                          QString::number(board.tricks[hand][kTableStrains[s]]));
       }
     }
   }

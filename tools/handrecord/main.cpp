@@ -96,10 +96,9 @@ void PrintBoard(const AnalysedBoard& board) {
               HighCardPoints(board.deal, kEast), HighCardPoints(board.deal, kSouth),
               HighCardPoints(board.deal, kWest));
   std::printf("      NT  S  H  D  C\n");
-  for (const int hand : {kNorth, kSouth, kEast, kWest}) {
+  for (const int hand : kTableDeclarers) {
     std::printf("  %s  ", HandLetter(hand));
-    for (const int strain :
-         {kNoTrumps, kStrainSpades, kStrainHearts, kStrainDiamonds, kStrainClubs}) {
+    for (const int strain : kTableStrains) {
       std::printf(" %2d", board.tricks[hand][strain]);
     }
     std::printf("\n");

@@ -230,12 +230,8 @@ int main(int argc, char** argv) {
   for (int page = 0; page <= 6; ++page) {
     dialog.ShowPage(page);
     Settle();
-    const QString file = out.filePath(QStringLiteral("%1-%2.png").arg(page).arg(kNames[page]));
-    if (!dialog.grab().save(file)) {
-      std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
+    if (!Save(dialog.grab(), out, QStringLiteral("%1-%2.png").arg(page).arg(kNames[page]))) {
       ++failures;
-    } else {
-      std::printf("%s\n", qPrintable(file));
     }
   }
   if (!ResumedRun(dialog, out)) {

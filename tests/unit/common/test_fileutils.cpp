@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,6 +9,7 @@
 #include <string>
 
 #include "Fileutils.h"
+#include "FullDisc.h"
 #include "log.h"
 
 namespace fs = std::filesystem;
@@ -130,22 +129,6 @@ TEST(BaseNameTest, TakesTheTextAfterTheLastSeparatorOfEitherKind) {
     EXPECT_STREQ(BaseName(c.path), c.base) << c.path;
   }
 }
-
-// A full disc, faked with the file-size limit, in the middle of replacing a file.
-class FullDisc {
- public:
-  explicit FullDisc(rlim_t bytes) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit limit = saved_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FullDisc() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
 
 size_t FilesIn(const fs::path& dir) {
   return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));

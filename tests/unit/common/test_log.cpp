@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
-#include <sys/resource.h>
 
-#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "FullDisc.h"
 #include "clock.h"
 #include "log.h"
 
@@ -279,14 +278,11 @@ TEST_F(TraceLogTest, FailedTrimKeepsTheOldLogAndLogsOn) {
   std::ofstream(log_path_) << old_log;
   TraceSetSizeLimit(kLimit);
   TraceCapture capture;
-  std::signal(SIGXFSZ, SIG_IGN);
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit full = saved;
-  full.rlim_cur = 1024;
-  setrlimit(RLIMIT_FSIZE, &full);
-  const int state = TraceSetState(TRACE_RUNNING);
-  setrlimit(RLIMIT_FSIZE, &saved);
+  int state;
+  {
+    FullDisc full(1024);
+    state = TraceSetState(TRACE_RUNNING);
+  }
   EXPECT_EQ(state, TRACE_RUNNING);
   EXPECT_TRUE(capture.Contains('W', "Error handling log file\n"));
   EXPECT_TRUE(g_handler_messages.empty());

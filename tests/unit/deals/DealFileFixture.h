@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "Deal.h"
@@ -61,4 +64,33 @@ class DealFileTest : public ::testing::Test {
   }
 
   std::filesystem::path dir_;
+};
+
+// A command-line program run as directors run it, in the temporary folder.
+class ToolTest : public DealFileTest {
+ protected:
+  explicit ToolTest(const char* program) : program_(program) {}
+
+  // Runs the program on the arguments; returns its exit status, fills out_ and err_.
+  int Run(const std::string& arguments) {
+    const std::string out = Path("stdout");
+    const std::string err = Path("stderr");
+    const std::string command =
+        std::string("'") + program_ + "' " + arguments + " >" + out + " 2>" + err;
+    const int status = std::system(command.c_str());
+    out_ = Contents(out);
+    err_ = Contents(err);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  static std::string Contents(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  std::string out_, err_;
+
+ private:
+  const char* program_;
 };

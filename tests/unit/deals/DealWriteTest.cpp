@@ -1,6 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <random>
@@ -11,6 +8,7 @@
 #include "BriDup.h"
 #include "DealFileFixture.h"
 #include "DealWrite.h"
+#include "FullDisc.h"
 
 namespace {
 
@@ -163,15 +161,12 @@ TEST_F(DealFileTest, WriteFailuresAreReportedAndLeaveNoPartOfTheFile) {
   EXPECT_FALSE(WriteDealFile(dir_.c_str(), deals, DealFileKind::kPbn));
 
   // A file size limit stops the write part way, as a full disc does.
-  void (*previous)(int) = signal(SIGXFSZ, SIG_IGN);
-  rlimit limit;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
-  rlimit low = limit;
-  low.rlim_cur = 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &low), 0);
-  const bool written = WriteDealFile(cut.c_str(), deals, DealFileKind::kBri);
-  setrlimit(RLIMIT_FSIZE, &limit);
-  signal(SIGXFSZ, previous);
+  bool written;
+  {
+    FullDisc full(4096);
+    ASSERT_TRUE(full.ok());
+    written = WriteDealFile(cut.c_str(), deals, DealFileKind::kBri);
+  }
   EXPECT_FALSE(written);
   EXPECT_FALSE(std::filesystem::exists(cut));
 

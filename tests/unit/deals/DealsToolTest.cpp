@@ -1,40 +1,14 @@
 // quadrelle-deals run as a program, the way directors use it.
-#include <sys/resource.h>
-#include <sys/wait.h>
-
-#include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "DealFileFixture.h"
+#include "FullDisc.h"
 
 namespace {
 
 constexpr const char* kUsageStart = "usage: quadrelle-deals FILE...\n";
 
-class DealsToolTest : public DealFileTest {
+class DealsToolTest : public ToolTest {
  protected:
-  // Runs the program on the arguments; returns its exit status, fills out_ and err_.
-  int Run(const std::string& arguments) {
-    const std::string out = (dir_ / "stdout").string();
-    const std::string err = (dir_ / "stderr").string();
-    const std::string command =
-        std::string("'") + QUADRELLE_DEALS_TOOL + "' " + arguments + " >" + out + " 2>" + err;
-    const int status = std::system(command.c_str());
-    out_ = Contents(out);
-    err_ = Contents(err);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  static std::string Contents(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-  }
-
-  std::string Path(const char* name) const { return (dir_ / name).string(); }
-
-  std::string out_, err_;
+  DealsToolTest() : ToolTest(QUADRELLE_DEALS_TOOL) {}
 };
 
 TEST_F(DealsToolTest, WritesOneLinePerDealNumberedFromOne) {
@@ -184,14 +158,11 @@ TEST_F(DealsToolTest, FullDiscLeavesTheOldFileEvenWhenItIsTheInput) {
   for (int i = 0; i < 16; ++i) records += Record(i % 2 ? OrderedDeal() : DealtRoundDeal(), 128);
   ASSERT_EQ(Run("--write pbn " + Path("set.pbn") + " " + Write("set.bri", records)), 0);
   const std::string before = Contents(Path("set.pbn"));
-  std::signal(SIGXFSZ, SIG_IGN);  // the write fails with EFBIG instead of ending the program
-  rlimit saved{};
-  getrlimit(RLIMIT_FSIZE, &saved);
-  rlimit full = saved;
-  full.rlim_cur = 1024;  // the PBN text of 16 deals is larger
-  setrlimit(RLIMIT_FSIZE, &full);
-  const int status = Run("--write pbn " + Path("set.pbn") + " " + Path("set.pbn"));
-  setrlimit(RLIMIT_FSIZE, &saved);
+  int status;
+  {
+    FullDisc full(1024);  // the PBN text of 16 deals is larger
+    status = Run("--write pbn " + Path("set.pbn") + " " + Path("set.pbn"));
+  }
   EXPECT_EQ(status, 1);
   EXPECT_EQ(err_, Path("set.pbn") + ": Error writing file\n");
   EXPECT_EQ(Contents(Path("set.pbn")), before);

@@ -1,33 +1,19 @@
 // quadrelle-handrecord run as a program, the way directors use it; the PDF read back as text
 // with poppler's pdftotext.
-#include <stdlib.h>
-#include <sys/wait.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "BriDup.h"
+#include "DealFileFixture.h"
 #include "HandRecordDeals.h"
 
 namespace {
 
-class HandRecordToolTest : public ::testing::Test {
+class HandRecordToolTest : public ToolTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "handrecord-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
+  HandRecordToolTest() : ToolTest(QUADRELLE_HANDRECORD_TOOL) {}
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  static std::string Contents(const std::string& path) {
-    std::ostringstream text;
-    text << std::ifstream(path, std::ios::binary).rdbuf();
-    return text.str();
-  }
   // A PBN file of the given boards (number, deal).
   std::string WriteBoards(const std::string& name,
                           std::initializer_list<std::pair<int, const char*>> boards) {
@@ -37,23 +23,12 @@ class HandRecordToolTest : public ::testing::Test {
     }
     return Path(name);
   }
-  int Run(const std::string& arguments) {
-    const std::string command = std::string("'") + QUADRELLE_HANDRECORD_TOOL + "' " + arguments +
-                                " >" + Path("stdout") + " 2>" + Path("stderr");
-    const int status = std::system(command.c_str());
-    out_ = Contents(Path("stdout"));
-    err_ = Contents(Path("stderr"));
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
   // The PDF's text in the order it was drawn, or empty when pdftotext fails.
   std::string PdfText(const std::string& pdf) {
     const std::string text = Path("pdf.txt");
     if (std::system(("pdftotext -raw '" + pdf + "' '" + text + "'").c_str()) != 0) return "";
     return Contents(text);
   }
-
-  std::filesystem::path dir_;
-  std::string out_, err_;
 };
 
 TEST_F(HandRecordToolTest, PrintsTheAnalysisOfTheChosenBoards) {

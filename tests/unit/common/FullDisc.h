@@ -1,0 +1,31 @@
+// A full disc, faked with the file-size limit: while one lives, a write past `bytes` fails with
+// EFBIG instead of ending the program (SIGXFSZ is ignored, also by programs started meanwhile).
+#pragma once
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+class FullDisc {
+ public:
+  explicit FullDisc(rlim_t bytes) : previous_(std::signal(SIGXFSZ, SIG_IGN)) {
+    ok_ = getrlimit(RLIMIT_FSIZE, &saved_) == 0;
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    ok_ = ok_ && setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  }
+  ~FullDisc() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+  FullDisc(const FullDisc&) = delete;
+  FullDisc& operator=(const FullDisc&) = delete;
+
+  // True when the limit is in force.
+  bool ok() const { return ok_; }
+
+ private:
+  void (*previous_)(int);
+  rlimit saved_{};
+  bool ok_ = false;
+};
