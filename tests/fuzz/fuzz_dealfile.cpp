@@ -4,21 +4,13 @@
 #include <cstring>
 
 #include "BriDup.h"
+#include "Deal.h"
 #include "DealSet.h"
 #include "FuzzSupport.h"
 
 namespace {
 
 const char* const kNames[] = {"deals.bri", "deals.dup", "DEALS.BRI", "Deals.Dup"};
-
-bool IsWholeDeal(const Deal& deal) {
-  uint64_t seen = 0;
-  for (uint8_t card : deal.cards) {
-    if (card < 1 || card > kCardsInDeck) return false;
-    seen |= uint64_t{1} << card;
-  }
-  return seen == (((uint64_t{1} << kCardsInDeck) - 1) << 1);
-}
 
 }  // namespace
 
@@ -41,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t record = dup ? kDupRecordSize : kBriRecordSize;
     if (deals.size() != (size - 1) / record) fuzz::Fail("deal count is not the record count");
     for (const Deal& deal : deals) {
-      if (!IsWholeDeal(deal)) fuzz::Fail("a loaded deal is not 52 different cards");
+      if (!HasEveryCardOnce(deal)) fuzz::Fail("a loaded deal is not 52 different cards");
     }
   } else if (!(deals == previous) && !deals.empty()) {
     fuzz::Fail("a failed load left a partial deal set");
