@@ -2,23 +2,19 @@
 // server plugs in from a thread of its own, and both run on the real clock with the page's
 // own 20 ms timer, as the program and quadrelle-sim do.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
-#include <thread>
 
 #include "DealFiles.h"
 #include "MessageBox.h"
 #include "Page_DealMenu.h"
 #include "Settings.h"
-#include "SimServer.h"
+#include "SlotThread.h"
 #include "USBinterface.h"
 #include "log.h"
 #include "maindlg.h"
@@ -28,12 +24,6 @@
 #include "platform/Reactor.h"
 
 namespace {
-
-uint32_t SteadyMs() {
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
 
 class EmulatorSlot : public ::testing::Test {
  protected:
@@ -52,34 +42,15 @@ class EmulatorSlot : public ::testing::Test {
     qsim::MachineOptions options;
     options.card_ms = 1;
     options.deck.shuffled = true;
-    state_ = std::make_unique<qsim::SimState>(options);
-    thread_ = std::thread([this] { RunMachine(); });
+    machine_ = std::make_unique<qsim::SlotThread>(options, emulator_->SlotPath(kSlot));
   }
   ~EmulatorSlot() override {
     dialog_.reset();
-    stop_ = true;
-    thread_.join();
+    machine_.reset();
     ConnectionList().clear();
     backends_.reset();
     emulator_.reset();
     ::rmdir(root_.c_str());
-  }
-
-  // quadrelle-sim's loop, reduced: plug into the slot, serve, wait a little for input.
-  void RunMachine() {
-    qsim::SimServer server(*state_, [](const std::string&) {});
-    const std::string path = emulator_->SlotPath(kSlot);
-    while (!stop_) {
-      int fd = -1;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        server.PlugInto(path, SteadyMs());
-        server.Pump(SteadyMs());
-        fd = server.fd();
-      }
-      pollfd p{fd, POLLIN, 0};
-      ::poll(&p, fd >= 0 ? 1 : 0, 2);
-    }
   }
 
   template <class Done>
@@ -96,10 +67,7 @@ class EmulatorSlot : public ::testing::Test {
   qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
   std::unique_ptr<qplatform::EmulatorLink> emulator_;
   std::unique_ptr<qplatform::ScopedBackends> backends_;
-  std::mutex mutex_;  // guards the simulated machine between the two threads
-  std::unique_ptr<qsim::SimState> state_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  std::unique_ptr<qsim::SlotThread> machine_;
   MessageBoxCapture boxes_;
   std::unique_ptr<CMainDlg> dialog_;
 };
@@ -129,26 +97,25 @@ TEST_F(EmulatorSlot, ARunStartedByTheMachinesButton) {
   const DealSet& deals = page->Deals();
   std::vector<int> sent;
   for (int board = 0; board < 8; ++board) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      state_->machine.PressButton(SteadyMs());
-    }
+    machine_->WithState(
+        [](qsim::SimState& state) { state.machine.PressButton(qsim::SlotThread::Now()); });
     ASSERT_TRUE(RunUntil([&] { return page->State() == Page_DealMenu::RunState::Sorting; }));
     ASSERT_TRUE(RunUntil([&] { return page->State() == Page_DealMenu::RunState::Idle; }));
-    std::lock_guard<std::mutex> lock(mutex_);
     int found = -1;
-    for (size_t i = 0; i < deals.size(); ++i) {
-      bool all = true;
-      for (int pocket = 1; pocket <= 4 && all; ++pocket) {
-        std::vector<int> in_pocket = state_->machine.Pocket(pocket);
-        const uint8_t* hand = deals[i].HandCards(kPocketHand[pocket - 1]);
-        std::vector<int> expected(hand, hand + kCardsInHand);
-        std::sort(in_pocket.begin(), in_pocket.end());
-        std::sort(expected.begin(), expected.end());
-        all = in_pocket == expected;
+    machine_->WithState([&](qsim::SimState& state) {
+      for (size_t i = 0; i < deals.size(); ++i) {
+        bool all = true;
+        for (int pocket = 1; pocket <= 4 && all; ++pocket) {
+          std::vector<int> in_pocket = state.machine.Pocket(pocket);
+          const uint8_t* hand = deals[i].HandCards(kPocketHand[pocket - 1]);
+          std::vector<int> expected(hand, hand + kCardsInHand);
+          std::sort(in_pocket.begin(), in_pocket.end());
+          std::sort(expected.begin(), expected.end());
+          all = in_pocket == expected;
+        }
+        if (all) found = static_cast<int>(i);
       }
-      if (all) found = static_cast<int>(i);
-    }
+    });
     sent.push_back(found);
   }
   EXPECT_EQ(sent, (std::vector<int>{2, 3, 4, 5, 2, 3, 4, 5}));

@@ -4,7 +4,6 @@
 // runs on a thread of its own process and plugs into the copy's slot in a directory all three
 // share, so the only way between a copy and a machine is the slot it was bound to.
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <time.h>
 
 #include <QCoreApplication>
@@ -13,12 +12,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <mutex>
 #include <sstream>
-#include <thread>
 
 #include "DealFiles.h"
 #include "MachineFilter.h"
@@ -26,7 +22,7 @@
 #include "Page_DealMenu.h"
 #include "RunSections.h"
 #include "Settings.h"
-#include "SimServer.h"
+#include "SlotThread.h"
 #include "USBinterface.h"
 #include "log.h"
 #include "maindlg.h"
@@ -35,12 +31,6 @@
 #include "platform/Reactor.h"
 
 namespace {
-
-uint32_t SteadyMs() {
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
 
 // One copy's run, handed over in QUADRELLE_E2E_COPY as its numbers in this order, then the
 // indices of the deals expected board by board.
@@ -100,13 +90,11 @@ class OneCopy {
     qsim::MachineOptions options;
     options.card_ms = 1;
     options.deck.shuffled = true;
-    state_ = std::make_unique<qsim::SimState>(options);
-    thread_ = std::thread([this] { RunMachine(emulator_.SlotPath(run_.slot)); });
+    machine_ = std::make_unique<qsim::SlotThread>(options, emulator_.SlotPath(run_.slot));
   }
   ~OneCopy() {
     dialog_.reset();
-    stop_ = true;
-    thread_.join();
+    machine_.reset();
     ConnectionList().clear();
   }
 
@@ -133,12 +121,14 @@ class OneCopy {
   void DealTheRun() {
     std::vector<int> dealt;
     for (size_t board = 0; board < run_.expected.size(); ++board) {
-      const uint32_t started = SteadyMs();
-      Locked([&] { state_->machine.PressButton(SteadyMs()); });
+      const uint32_t started = qsim::SlotThread::Now();
+      machine_->WithState(
+          [](qsim::SimState& state) { state.machine.PressButton(qsim::SlotThread::Now()); });
       ASSERT_TRUE(RunUntil([&] { return page_->State() == Page_DealMenu::RunState::Sorting; }));
       ASSERT_TRUE(RunUntil([&] { return page_->State() == Page_DealMenu::RunState::Idle; }));
-      std::printf("board-ms %u\n", SteadyMs() - started);
-      Locked([&] { dealt.push_back(DealInPockets(state_->machine, deals_)); });
+      std::printf("board-ms %u\n", qsim::SlotThread::Now() - started);
+      machine_->WithState(
+          [&](qsim::SimState& state) { dealt.push_back(DealInPockets(state.machine, deals_)); });
       if (static_cast<int>(board) == run_.unplug_after) Replug();
     }
     EXPECT_EQ(dealt, run_.expected);
@@ -172,36 +162,10 @@ class OneCopy {
 
   // The cable out and in again: the window drops its machine and takes the same one back.
   void Replug() {
-    Locked([&] {
-      state_->link.plugged = false;
-      server_->Disconnect("unplugged by the test");
-    });
+    machine_->SetPlugged(false);
     ASSERT_TRUE(RunUntil([&] { return dialog_->MachineLink() == nullptr; }));
-    Locked([&] { state_->link.plugged = true; });
+    machine_->SetPlugged(true);
     ShowDealMenu();
-  }
-
-  template <class Act>
-  void Locked(Act act) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    act();
-  }
-
-  // quadrelle-sim's loop, reduced: plug into the slot, serve, wait a little for input.
-  void RunMachine(const std::string& path) {
-    qsim::SimServer server(*state_, [](const std::string&) {});
-    Locked([&] { server_ = &server; });
-    while (!stop_) {
-      int fd = -1;
-      Locked([&] {
-        server.PlugInto(path, SteadyMs());
-        server.Pump(SteadyMs());
-        fd = server.fd();
-      });
-      pollfd p{fd, POLLIN, 0};
-      ::poll(&p, fd >= 0 ? 1 : 0, 2);
-    }
-    Locked([&] { server_ = nullptr; });
   }
 
   template <class Done>
@@ -219,11 +183,7 @@ class OneCopy {
   qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
   qplatform::EmulatorLink emulator_;
   qplatform::ScopedBackends backends_{qplatform::Backends{&hid_, &bulk_, &emulator_}};
-  std::mutex mutex_;  // guards the simulated machine between the two threads
-  std::unique_ptr<qsim::SimState> state_;
-  qsim::SimServer* server_ = nullptr;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  std::unique_ptr<qsim::SlotThread> machine_;
   MessageBoxCapture boxes_;
   std::unique_ptr<CMainDlg> dialog_;
   Page_DealMenu* page_ = nullptr;

@@ -1,20 +1,15 @@
 // quadrelle-screens DIR: takes a picture of the main window with each of its pages, for the
 // operator's guide. scripts/screenshots runs it under a virtual X display.
-#include <poll.h>
-
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QPixmap>
 #include <QTimer>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "FooButton.h"
@@ -23,8 +18,8 @@
 #include "Page_DealMenu.h"
 #include "RunSections.h"
 #include "Settings.h"
-#include "SimServer.h"
 #include "SimSlot.h"
+#include "SlotThread.h"
 #include "USBinterface.h"
 #include "log.h"
 #include "maindlg.h"
@@ -61,50 +56,6 @@ std::string WriteDemoFile(const QDir& dir) {
   }
   return path;
 }
-
-uint32_t SteadyMs() {
-  return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
-
-// A simulated machine on emulator slot 00, served from a thread of its own as quadrelle-sim
-// serves it, for the pictures that need a machine.
-class SlotMachine {
- public:
-  SlotMachine() : state_(Options()), thread_([this] { Run(); }) {}
-  ~SlotMachine() {
-    stop_ = true;
-    thread_.join();
-  }
-  void SetPlugged(bool plugged) { plugged_ = plugged; }
-
- private:
-  static qsim::MachineOptions Options() {
-    qsim::MachineOptions options;
-    options.card_ms = 1;
-    return options;
-  }
-  void Run() {
-    qsim::SimServer server(state_, [](const std::string&) {});
-    const std::string path = qsim::SlotPath(qsim::EmulatorDirectory(), 0);
-    while (!stop_) {
-      if (state_.link.plugged != plugged_) {
-        state_.link.plugged = plugged_;
-        if (!plugged_) server.Disconnect("unplugged");
-      }
-      server.PlugInto(path, SteadyMs());
-      server.Pump(SteadyMs());
-      pollfd p{server.fd(), POLLIN, 0};
-      ::poll(&p, server.fd() >= 0 ? 1 : 0, 2);
-    }
-  }
-
-  qsim::SimState state_;
-  std::atomic<bool> plugged_{true};
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
 
 // Runs the program's loop until `done` or five seconds have passed.
 bool RunUntil(const std::function<bool()>& done) {
@@ -178,7 +129,9 @@ bool SeveralMachinesPicture(const QDir& out, const std::string& demo) {
 // A run dealt up to its third board, the cable pulled and put back, the deal menu opened again:
 // the run goes on at the board it stood at.
 bool ResumedRun(CMainDlg& dialog, const QDir& out) {
-  SlotMachine machine;
+  qsim::MachineOptions options;
+  options.card_ms = 1;
+  qsim::SlotThread machine(options, qsim::SlotPath(qsim::EmulatorDirectory(), 0));
   auto* page = static_cast<Page_DealMenu*>(dialog.Page(3));
   if (!RunUntil([&] { return dialog.MachineLink() != nullptr; })) return false;
   dialog.ShowPage(3);

@@ -1,0 +1,55 @@
+#include "SlotThread.h"
+
+#include <poll.h>
+
+#include <chrono>
+
+namespace qsim {
+
+SlotThread::SlotThread(MachineOptions options, std::string path)
+    : state_(std::move(options)), path_(std::move(path)), thread_([this] { Run(); }) {}
+
+SlotThread::~SlotThread() {
+  stop_ = true;
+  thread_.join();
+}
+
+uint32_t SlotThread::Now() {
+  using namespace std::chrono;
+  return static_cast<uint32_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void SlotThread::WithState(const std::function<void(SimState&)>& work) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  work(state_);
+}
+
+void SlotThread::SetPlugged(bool plugged) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  state_.link.plugged = plugged;
+  if (!plugged && server_ != nullptr) server_->Disconnect("unplugged");
+}
+
+void SlotThread::Run() {
+  SimServer server(state_, [](const std::string&) {});
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    server_ = &server;
+  }
+  while (!stop_) {
+    int fd = -1;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      server.PlugInto(path_, Now());
+      server.Pump(Now());
+      fd = server.fd();
+    }
+    pollfd p{fd, POLLIN, 0};
+    ::poll(&p, fd >= 0 ? 1 : 0, 2);
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  server_ = nullptr;
+}
+
+}  // namespace qsim
