@@ -6,8 +6,11 @@
 
 namespace qsim {
 
-SlotThread::SlotThread(MachineOptions options, std::string path)
-    : state_(std::move(options)), path_(std::move(path)), thread_([this] { Run(); }) {}
+SlotThread::SlotThread(MachineOptions options, std::string path, LogSink log)
+    : state_(std::move(options)),
+      path_(std::move(path)),
+      log_(std::move(log)),
+      thread_([this] { Run(); }) {}
 
 SlotThread::~SlotThread() {
   stop_ = true;
@@ -32,7 +35,9 @@ void SlotThread::SetPlugged(bool plugged) {
 }
 
 void SlotThread::Run() {
-  SimServer server(state_, [](const std::string&) {});
+  SimServer server(state_, [this](const std::string& line) {
+    if (log_) log_(line);
+  });
   {
     std::lock_guard<std::mutex> lock(mutex_);
     server_ = &server;

@@ -18,8 +18,9 @@ namespace qsim {
 
 class SlotThread {
  public:
-  // Starts serving a machine with `options` on the slot socket at `path`.
-  SlotThread(MachineOptions options, std::string path);
+  // Starts serving a machine with `options` on the slot socket at `path`. The server's log lines
+  // go to `log` (none when empty), on the thread and never during a WithState.
+  SlotThread(MachineOptions options, std::string path, LogSink log = {});
   // Stops and joins the thread; the connection closes with its server.
   ~SlotThread();
   SlotThread(const SlotThread&) = delete;
@@ -38,6 +39,7 @@ class SlotThread {
 
   SimState state_;
   const std::string path_;
+  const LogSink log_;
   std::mutex mutex_;             // held for each turn and for WithState / SetPlugged
   SimServer* server_ = nullptr;  // the thread's server while it runs
   std::atomic<bool> stop_{false};

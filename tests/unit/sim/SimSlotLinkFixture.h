@@ -3,10 +3,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -14,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "SimServer.h"
+#include "SlotThread.h"
 #include "USBinterface.h"
 #include "log.h"
 #include "platform/Backends.h"
@@ -38,13 +36,15 @@ class SlotLinkTest : public ::testing::Test {
     StartProgram();
     MachineOptions options;
     options.card_ms = 1;
-    state_ = std::make_unique<SimState>(options);
-    thread_ = std::thread([this] { RunMachine(); });
+    machine_ = std::make_unique<SlotThread>(options, root_ + "/tppipe0" + std::to_string(kSlot),
+                                            [this](const std::string& line) {
+                                              std::lock_guard<std::mutex> lock(log_mutex_);
+                                              log_.push_back(line);
+                                            });
   }
 
   ~SlotLinkTest() override {
-    stop_ = true;
-    thread_.join();
+    machine_.reset();
     StopProgram();
     ::rmdir(root_.c_str());
   }
@@ -105,36 +105,15 @@ class SlotLinkTest : public ::testing::Test {
   }
 
   std::string Control(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return RunControlLine(*state_, line, Now()).text;
+    std::string text;
+    machine_->WithState(
+        [&](SimState& state) { text = RunControlLine(state, line, SlotThread::Now()).text; });
+    return text;
   }
 
   bool LogHas(const std::string& line) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(log_mutex_);
     return std::find(log_.begin(), log_.end(), line) != log_.end();
-  }
-
-  static uint32_t Now() {
-    return static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
-  }
-
-  // The simulator program's loop, reduced: plug in, serve, wait a little for input.
-  void RunMachine() {
-    SimServer server(*state_, [this](const std::string& line) { log_.push_back(line); });
-    const std::string path = root_ + "/tppipe0" + std::to_string(kSlot);
-    while (!stop_) {
-      int fd = -1;
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        server.PlugInto(path, Now());
-        server.Pump(Now());
-        fd = server.fd();
-      }
-      pollfd p{fd, POLLIN, 0};
-      ::poll(&p, fd >= 0 ? 1 : 0, 2);
-    }
   }
 
   std::string root_;
@@ -144,11 +123,9 @@ class SlotLinkTest : public ::testing::Test {
   std::unique_ptr<qplatform::ScopedBackends> backends_;
   UsbInterface* link_ = nullptr;
 
-  std::mutex mutex_;  // guards the simulator's state and log between the two threads
-  std::unique_ptr<SimState> state_;
+  std::mutex log_mutex_;  // guards the simulator's log between the two threads
   std::vector<std::string> log_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
+  std::unique_ptr<SlotThread> machine_;
 };
 
 }  // namespace qsim
