@@ -159,6 +159,23 @@ void Page_DealMenu::ClearHandLines() {
 }
 
 void Page_DealMenu::OnShow() {
+  if (m_Run.state() == RunState::Sorting) {
+    // The deck an earlier show sent is still in the machine as far as anyone knows (the
+    // operator went to another page, or the cable came loose). Nothing but STAT may reach the
+    // machine until it is done: the show waits for it and is completed then (DeckEnded).
+    m_ShowWaiting = true;
+    const std::string text = "The machine is still sorting " + m_Run.DeckText();
+    m_Host->SetStatusText(text.c_str());
+    UpdateControls();
+    m_Timer.start();
+    m_TimerId = kTimerId;
+    return;
+  }
+  BeginShow();
+}
+
+void Page_DealMenu::BeginShow() {
+  m_Timer.stop();  // a show that waited had its timer running for STAT
   m_Viewer->SetDealVisible(ReadSettingInt(kParameters, "dealvisible", 0) != 0);
   DealRun::Settings settings;
   settings.card_barcode = ReadSettingInt(kParameters, "CardBarcode", 0);
@@ -276,7 +293,7 @@ void Page_DealMenu::UpdateControls() {
       break;
     case RunState::Sorting:
       m_Copies->setEnabled(false);
-      m_StartNext->setEnabled(false);
+      DisableKeepingFocus(m_StartNext);
       m_Reset->setEnabled(false);
       m_Host->SetMenuBusy(false);
       m_Viewer->EnableSpin(false);
@@ -321,29 +338,82 @@ void Page_DealMenu::PollSorting() {
     case DealRun::Poll::kNotDue:
       return;
     case DealRun::Poll::kDealDone:
-      m_StartNext->setEnabled(true);
-      m_Host->SetStatusText("Done sorting this deal");
-      UpdateControls();
-      m_StartNext->setFocus();
-      return;
     case DealRun::Poll::kRunDone:
-      m_StartNext->setEnabled(true);
-      m_Host->SetStatusText("Done sorting all deals");
-      UpdateControls();
-      ShowMessageBox("Done dealing deals", "Congratulations", BoxButtons::Ok);
+      DeckEnded(poll.kind);
       return;
+    case DealRun::Poll::kAskCount: {
+      TRACE('I', "Deck done after a link failure\n");
+      const std::string question = "The cable came loose while " + m_Run.DeckText() +
+                                   " was in the machine. The machine reports it done: check the "
+                                   "four pockets. Count this deck as dealt?";
+      const bool dealt = ShowMessageBox(question, "Please confirm", BoxButtons::YesNo,
+                                        BoxIcon::Question) == BoxAnswer::Yes;
+      TRACE('I', "Deck counted as dealt: %s\n", dealt ? "yes" : "no");
+      const DealRun::Poll::Kind counted = m_Run.CountDeck(dealt);
+      if (!dealt) {
+        const std::string text = "Press Start to deal " + m_Run.DeckText() + " again";
+        m_Host->SetStatusText(text.c_str());
+      }
+      DeckEnded(dealt ? counted : DealRun::Poll::kNotDue);
+      return;
+    }
+    case DealRun::Poll::kTimedOut: {
+      TRACE('W', "Deck not done within %u ms\n", static_cast<unsigned>(kSortLimitMs));
+      const std::string text = "The machine did not finish " + m_Run.DeckText() + " within " +
+                               std::to_string(kSortLimitMs / 1000) + " s";
+      m_Host->SetStatusText(text.c_str());
+      DeckEnded(DealRun::Poll::kTimedOut);
+      return;
+    }
     case DealRun::Poll::kBusy:
+    case DealRun::Poll::kLinkLost:
     case DealRun::Poll::kFailed:
       break;
   }
   TRACE('D', "%s\n", poll.reply.c_str());
+  if (poll.kind == DealRun::Poll::kBusy && m_ShowWaiting) {
+    const std::string text = "The machine is still sorting " + m_Run.DeckText();
+    m_Host->SetStatusText(text.c_str());
+    return;
+  }
   std::string status_text;
   m_Host->StatusCodeText(poll.code, status_text);
   status_text += " (" + poll.shown_reply + ")";
   m_Host->SetStatusText(status_text.c_str());
   if (poll.kind == DealRun::Poll::kFailed) {
-    UpdateControls();
-    ShowMessageBox("Sort failed", "", BoxButtons::Ok);
+    DeckEnded(poll.kind);
+  }
+}
+
+// The deck the machine held is done (counted, or kNotDue: not counted), failed or given up. The run
+// stands where it is now, as if the page had stayed open; a show that waited for the deck is
+// completed after that.
+void Page_DealMenu::DeckEnded(DealRun::Poll::Kind kind) {
+  switch (kind) {
+    case DealRun::Poll::kDealDone:
+      m_StartNext->setEnabled(true);
+      m_Host->SetStatusText("Done sorting this deal");
+      UpdateControls();
+      m_StartNext->setFocus();
+      break;
+    case DealRun::Poll::kRunDone:
+      m_StartNext->setEnabled(true);
+      m_Host->SetStatusText("Done sorting all deals");
+      UpdateControls();
+      ShowMessageBox("Done dealing deals", "Congratulations", BoxButtons::Ok);
+      break;
+    case DealRun::Poll::kFailed:
+    case DealRun::Poll::kTimedOut:
+      UpdateControls();
+      ShowMessageBox("Sort failed", "", BoxButtons::Ok);
+      break;
+    default:  // not counted: the next start deals it again
+      UpdateControls();
+      break;
+  }
+  if (m_ShowWaiting) {
+    m_ShowWaiting = false;
+    BeginShow();
   }
 }
 
@@ -425,6 +495,14 @@ std::string Page_DealMenu::PocketText(const Deal& deal, int sort_order) {
     TRACE('D', "BUG\n");
   }
   return pockets;
+}
+
+void Page_DealMenu::FocusOnShow() {
+  if (m_StartNext->isEnabled()) {
+    m_StartNext->setFocus(Qt::OtherFocusReason);
+  } else {
+    GenericChildDialog::FocusOnShow();
+  }
 }
 
 void Page_DealMenu::OnStartNext() {

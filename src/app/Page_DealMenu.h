@@ -82,6 +82,11 @@ class Page_DealMenu : public GenericChildDialog {
   // The process-wide nesting depth, poll time and tray debounce back at their start (tests).
   static void ResetSharedStateForTests();
 
+  // Start/Next when it can be pressed, else the page.
+  void FocusOnShow() override;
+  // A show that found the deck of an earlier show still in the machine waits for it.
+  bool WaitingForMachine() const { return m_ShowWaiting; }
+
  protected:
   bool OnInitDialog() override;
   void showEvent(QShowEvent* event) override;
@@ -89,7 +94,9 @@ class Page_DealMenu : public GenericChildDialog {
 
  private:
   void OnShow();
+  void BeginShow();
   void OnHide();
+  void DeckEnded(DealRun::Poll::Kind kind);
   bool Configure();
   void LoadFile();
   void UpdateControls();
@@ -104,6 +111,7 @@ class Page_DealMenu : public GenericChildDialog {
   SendCommand m_Send;
   DealRun m_Run;
   bool m_SetupPending = false;  // the machine did not take the stop card or barcode yet
+  bool m_ShowWaiting = false;   // the show waits for the deck in the machine (see OnShow)
   CDealViewer* m_Viewer = nullptr;
   QTimer m_Timer;
   unsigned m_TimerId = 0;

@@ -91,11 +91,20 @@ void Page_Split::OnShow() {
   m_Job.Begin(ReadSettingInt("Parameters", "buttonstart", 0),
               ReadSettingInt("Parameters", "traystart", 0));
 
-  SwitchOffMachineTriggers(m_Send, [] { TRACE('W', "Error sending command\n"); });
-  // A barcode the machine did not take leaves the page usable: the status line says so and the
-  // next start or continue sends it again first.
   m_CardBarcode = ReadSettingInt("Parameters", "CardBarcode", 0);
-  m_SetupPending = !Configure();
+  if (m_Job.state() != kIdle) {
+    // The job goes on in the machine: its settings were sent when it began, and nothing but
+    // the job's own lines may reach the machine until it is done.
+    m_ShowWaiting = m_Job.state() == kSplitting;
+    if (m_ShowWaiting) {
+      m_Host->SetStatusText("The machine is still splitting");
+    }
+  } else {
+    SwitchOffMachineTriggers(m_Send, [] { TRACE('W', "Error sending command\n"); });
+    // A barcode the machine did not take leaves the page usable: the status line says so and
+    // the next start or continue sends it again first.
+    m_SetupPending = !Configure();
+  }
   m_Timer.start();
   m_TimerId = kTimerId;
 }
@@ -202,8 +211,8 @@ void Page_Split::StartSplit() {
   SetPocketMarks("");
   m_Host->SetStatusText("Starting split");
   m_Start->setText(QStringLiteral("Restart split"));
-  m_Start->setEnabled(false);
-  m_Continue->setEnabled(false);
+  DisableKeepingFocus(m_Start);
+  DisableKeepingFocus(m_Continue);
 }
 
 void Page_Split::ContinueSplit() {
@@ -212,14 +221,28 @@ void Page_Split::ContinueSplit() {
     return;
   }
   SetPocketMarks("");
-  m_Start->setEnabled(false);
-  m_Continue->setEnabled(false);
+  DisableKeepingFocus(m_Start);
+  DisableKeepingFocus(m_Continue);
 }
 
 void Page_Split::PollSplitting() {
   const SplitJob::Poll poll = m_Job.PollSplitting(m_Send);
+  if (poll.kind != SplitJob::Poll::kNotDue && poll.kind != SplitJob::Poll::kBusy &&
+      poll.kind != SplitJob::Poll::kLinkLost) {
+    m_ShowWaiting = false;
+  }
   switch (poll.kind) {
     case SplitJob::Poll::kNotDue:
+      return;
+    case SplitJob::Poll::kTimedOut:
+      TRACE('W', "Split not done within %u ms\n", static_cast<unsigned>(kSplitLimitMs));
+      m_Host->SetStatusText(("The machine did not finish the split within " +
+                             std::to_string(kSplitLimitMs / 1000) + " s")
+                                .c_str());
+      m_Start->setText(QStringLiteral("Start split"));
+      m_Start->setEnabled(true);
+      m_Continue->setEnabled(false);
+      ShowMessageBox("split failed", "", BoxButtons::Ok);
       return;
     case SplitJob::Poll::kRemove:
       TRACE('D', "response was :%s\n", poll.reply.c_str());
@@ -240,6 +263,12 @@ void Page_Split::PollSplitting() {
       ShowMessageBox("Done splitting", "Congratulations", BoxButtons::Ok);
       return;
     case SplitJob::Poll::kBusy:
+      if (m_ShowWaiting) {
+        m_Host->SetStatusText("The machine is still splitting");
+        return;
+      }
+      break;
+    case SplitJob::Poll::kLinkLost:
     case SplitJob::Poll::kFailed:
       break;
   }
@@ -251,6 +280,14 @@ void Page_Split::PollSplitting() {
     m_Start->setEnabled(true);
     m_Continue->setEnabled(false);
     ShowMessageBox("split failed", "", BoxButtons::Ok);
+  }
+}
+
+void Page_Split::FocusOnShow() {
+  if (m_Start->isEnabled()) {
+    m_Start->setFocus(Qt::OtherFocusReason);
+  } else {
+    GenericChildDialog::FocusOnShow();
   }
 }
 

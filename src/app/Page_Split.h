@@ -51,6 +51,9 @@ class Page_Split : public GenericChildDialog {
   // The process-wide nesting depth, poll time and tray debounce back at their start (tests).
   static void ResetSharedStateForTests();
 
+  // "Start split" when it can be pressed, else the page.
+  void FocusOnShow() override;
+
  protected:
   bool OnInitDialog() override;
   void showEvent(QShowEvent* event) override;
@@ -72,6 +75,7 @@ class Page_Split : public GenericChildDialog {
   SplitJob m_Job;
   int m_CardBarcode = 0;
   bool m_SetupPending = false;  // the machine did not take the barcode yet
+  bool m_ShowWaiting = false;   // shown while the machine was splitting: says it waits
   QTimer m_Timer;
   unsigned m_TimerId = 0;
   bool m_Shown = false;

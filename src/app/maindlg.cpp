@@ -188,11 +188,18 @@ UsbInterface* CMainDlg::MachineLink() const {
 
 void CMainDlg::ShowPage(int page) {
   TRACE('D', "Displaying %i\n", page);
-  for (auto& [number, dialog] : m_Pages) {
-    dialog->hide();
+  GenericChildDialog* shown = Page(page);
+  // The page already shown stays as it is: hiding and showing it again would begin its job
+  // afresh under a deck the machine may still hold.
+  const bool again = shown != nullptr && shown->isVisible();
+  if (!again) {
+    for (auto& [number, dialog] : m_Pages) {
+      dialog->hide();
+    }
   }
-  if (GenericChildDialog* shown = Page(page)) {
+  if (shown != nullptr) {
     shown->show();
+    shown->FocusOnShow();
   }
 }
 
@@ -210,6 +217,9 @@ void CMainDlg::OnKickIdle() {
   m_Polling = true;
   const MachineConnection::Step step = m_Connection.Poll(this);
   m_Polling = false;
+  if (m_MachineJob.kind() != m_ShownJobKind) {
+    UpdateMachineButtons(m_Connection.Link() != nullptr);  // a job ran past its limit
+  }
   if (step == MachineConnection::Step::kNotDue) {
     return;
   }
@@ -245,19 +255,44 @@ void CMainDlg::OnHeldChanged(bool held) {
   }
 }
 
+// Whether the menu may open `page` while the machine holds `job`: a deck in the machine leaves
+// the way back to the deal menu open and a split job the way back to the split page, where the
+// job is waited for; nothing else that sends the machine commands.
+static bool PageOpenDuring(int page, MachineJob::Kind job) {
+  switch (job) {
+    case MachineJob::Kind::kNone:
+      return true;
+    case MachineJob::Kind::kSorting:
+      return page != 4 && page != 5;
+    case MachineJob::Kind::kSplitting:
+    case MachineJob::Kind::kSplitStopped:
+      return page != 3 && page != 5;
+  }
+  return true;
+}
+
 void CMainDlg::UpdateMachineButtons(bool machine) {
+  m_ShownJobKind = m_MachineJob.kind();
   for (int i = 0; i < 6; ++i) {
     if (kMenu[i].needs_machine) {
-      m_MenuButtons[i]->setEnabled(machine);
+      m_MenuButtons[i]->setEnabled(machine && PageOpenDuring(kMenu[i].page, m_ShownJobKind));
     }
   }
 }
 
 void CMainDlg::SetMenuBusy(bool busy) {
-  for (int i = 0; i < 6; ++i) {
-    m_MenuButtons[i]->setEnabled(!busy &&
-                                 (!kMenu[i].needs_machine || m_Connection.Link() != nullptr));
+  if (busy) {
+    for (FooButton* button : m_MenuButtons) {
+      button->setEnabled(false);
+    }
+    return;
   }
+  for (int i = 0; i < 6; ++i) {
+    if (!kMenu[i].needs_machine) {
+      m_MenuButtons[i]->setEnabled(true);
+    }
+  }
+  UpdateMachineButtons(m_Connection.Link() != nullptr);
 }
 
 void CMainDlg::StatusCodeText(int code, std::string& text) {
@@ -281,6 +316,20 @@ int CMainDlg::SendMachineCommand(const char* command, char* reply, size_t size) 
     TRACE('W', "No terminal\n");
     return kNoMachine;
   }
+  if (!m_MachineJob.Allows(command)) {
+    // Whatever page asks: a setting, a service command or a second job would disturb the deck.
+    TRACE('W', "Not sent, the machine is busy with a job: %s\n", command);
+    return machine_status::kBusy;
+  }
+  const int code = Exchange(command, reply, size);
+  if (m_MachineJob.Observe(command, code, reply)) {
+    UpdateMachineButtons(m_Connection.Link() != nullptr);
+  }
+  return code;
+}
+
+int CMainDlg::Exchange(const char* command, char* reply, size_t size) {
+  UsbInterface* link = m_Connection.Link();
   uint32_t n = 0;
   if (link->SendCommand(command, 1000, reply, static_cast<uint32_t>(size), &n) == 0) {
     TRACE('W', "Error sending command %s\n", command);

@@ -11,6 +11,7 @@
 #include "InstanceChecker.h"
 #include "MachineConnection.h"
 #include "MachineHost.h"
+#include "MachineJob.h"
 #include "StatusDialog.h"
 
 class FooButton;
@@ -46,6 +47,8 @@ class CMainDlg : public CStatusDialog, public MachineHost, private MachineConnec
   void OnTimer();
 
   GenericChildDialog* Page(int page) const;
+  // What the machine holds as far as the command call has seen (tests).
+  MachineJob::Kind MachineJobKind() const { return m_MachineJob.kind(); }
   FooButton* MenuButton(int page) const;
   UsbInterface* MachineLink() const;
 
@@ -59,6 +62,8 @@ class CMainDlg : public CStatusDialog, public MachineHost, private MachineConnec
   void CreateMenuButtons();
   void CreatePages();
   void UpdateMachineButtons(bool machine);
+  // The exchange itself; SendMachineCommand guards it and tells the machine job its result.
+  int Exchange(const char* command, char* reply, size_t size);
 
   // MachineConnection::Observer: the poll's own trace lines and the buttons that need a machine.
   void OnSearching() override;
@@ -70,6 +75,9 @@ class CMainDlg : public CStatusDialog, public MachineHost, private MachineConnec
   CInstanceChecker m_InstanceChecker;
   // Shared by the poll and the command call. Destroying the dialog closes the held machine.
   MachineConnection m_Connection;
+  // What the machine holds: while it works on a deck or a split, only STAT goes out.
+  MachineJob m_MachineJob;
+  MachineJob::Kind m_ShownJobKind = MachineJob::Kind::kNone;  // as the menu buttons show it
   bool m_Polling = false;
   std::map<int, GenericChildDialog*> m_Pages;
   FooButton* m_MenuButtons[6] = {};

@@ -5,6 +5,7 @@
 
 #include "CardDescription.h"
 #include "MachineStatus.h"
+#include "clock.h"
 
 namespace {
 
@@ -233,8 +234,12 @@ bool DealRun::Sort(const Start& start, const SendCommand& send) {
   const std::string command = "SORT " + start.pockets;
   // Nothing of this deal was dealt when the machine refuses: the next start sends it again.
   // Going back to the first deal would have the operator deal the boards already dealt twice.
-  state_ = send(command.c_str(), reply) == machine_status::kOk ? State::Sorting : State::Idle;
-  return state_ == State::Sorting;
+  const int code = send(command.c_str(), reply);
+  const bool taken = code == machine_status::kOk || code == machine_status::kExchangeFailed;
+  state_ = taken ? State::Sorting : State::Idle;
+  link_lost_ = code == machine_status::kExchangeFailed;
+  sort_taken_at_ = qclock::GetTickCount();
+  return taken;
 }
 
 DealRun::Poll DealRun::PollSorting(const SendCommand& send) {
@@ -245,23 +250,43 @@ DealRun::Poll DealRun::PollSorting(const SendCommand& send) {
   poll.code = send("STAT", poll.reply);
   if (poll.code == machine_status::kOk) {
     state_ = State::Idle;
-    if (deal_counter_ < Total()) {
-      ++deal_counter_;
-      poll.kind = Poll::kDealDone;
-    } else {
-      deal_counter_ = 1;
-      poll.kind = Poll::kRunDone;
-    }
+    // The machine may have lost power with the cable, or been fed again: only the operator,
+    // looking at the pockets, knows whether this deck went through whole.
+    poll.kind = link_lost_ ? Poll::kAskCount : CountDeck(true);
     return poll;
   }
   poll.shown_reply = CardDescription(poll.reply);
-  if (poll.code == machine_status::kBusy) {
-    poll.kind = Poll::kBusy;
+  const bool exchange_failed = ExchangeFailed(poll.code);
+  if (poll.code == machine_status::kBusy || exchange_failed) {
+    link_lost_ = link_lost_ || exchange_failed;
+    poll.kind = exchange_failed ? Poll::kLinkLost : Poll::kBusy;
+    if (qclock::GetTickCount() - sort_taken_at_ >= kSortLimitMs) {
+      state_ = State::Idle;
+      poll.kind = Poll::kTimedOut;
+    }
     return poll;
   }
   state_ = State::Idle;
   poll.kind = Poll::kFailed;
   return poll;
+}
+
+DealRun::Poll::Kind DealRun::CountDeck(bool dealt) {
+  link_lost_ = false;
+  if (!dealt) {
+    return Poll::kFailed;
+  }
+  if (deal_counter_ < Total()) {
+    ++deal_counter_;
+    return Poll::kDealDone;
+  }
+  deal_counter_ = 1;
+  return Poll::kRunDone;
+}
+
+std::string DealRun::DeckText() const {
+  const View view = Controls();
+  return view.deal_text + ", " + view.copy_text;
 }
 
 const char* DealRun::AdjustQuestion(bool forward) const {

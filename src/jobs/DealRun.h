@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "DealSet.h"
@@ -56,7 +57,20 @@ class DealRun {
 
   // What a status poll found.
   struct Poll {
-    enum Kind { kNotDue, kDealDone, kRunDone, kBusy, kFailed } kind = kNotDue;
+    // kLinkLost: the exchange failed (90, 91): the deck may be in the machine still, so the run
+    // goes on sorting. kTimedOut: the deck was not done kSortLimitMs after the machine took it:
+    // Idle, as after a failure. kAskCount: done, but the link failed while the deck was in the
+    // machine: Idle, and the operator says whether it counts (CountDeck).
+    enum Kind {
+      kNotDue,
+      kDealDone,
+      kRunDone,
+      kBusy,
+      kFailed,
+      kLinkLost,
+      kTimedOut,
+      kAskCount
+    } kind = kNotDue;
     int code = 0;
     std::string reply;        // the reply text as received
     std::string shown_reply;  // the same, a card read twice turned into words
@@ -99,12 +113,21 @@ class DealRun {
   // the run back to Idle at counter 1.
   Start TakeStart(int current_deal);
   // Sends "SORT" with the start's pocket text: true (Sorting) on 0; false (Idle, counter kept,
-  // so the next start sends the same deal again) otherwise.
+  // so the next start sends the same deal again) when the machine refused it or there is no
+  // machine. A failed exchange (90) is Sorting too, with the link taken as lost: the machine may
+  // have taken the deck, and only STAT can tell.
   bool Sort(const Start& start, const SendCommand& send);
 
   // In Sorting: "STAT" when due (at most every 100 ms). 0 ends the deal and counts on (back to 1
-  // after the last), 1 keeps sorting, anything else fails the deal and keeps the counter.
+  // after the last), 1 keeps sorting, a failed exchange keeps sorting too (see Poll), anything
+  // else fails the deal and keeps the counter.
   Poll PollSorting(const SendCommand& send);
+  // After kAskCount: the operator's answer. True counts the deck as dealt and counts on
+  // (kDealDone or kRunDone, as a poll would have said); false leaves the counter, so the next
+  // start deals it again (kFailed).
+  Poll::Kind CountDeck(bool dealt);
+  // The deck that the machine holds, or held last: "Deal #k/n, Copy #c/m".
+  std::string DeckText() const;
 
   // Moving the counter by hand, one forward or back. The question to ask first (nullptr when it
   // was already confirmed since the last start or show), its confirmation, and the step, which
@@ -158,7 +181,9 @@ class DealRun {
   bool start_request_ = false;
   int deal_counter_ = 1;
   bool adjust_confirmed_ = false;
-  std::string file_name_;  // of the run the last ResumeSameRun saw
-  RunKey left_key_;        // the run as the last show found it when it began
-  int left_counter_ = 1;   // and the first send of it not completed
+  uint32_t sort_taken_at_ = 0;  // tick count when the machine took the deck it sorts
+  bool link_lost_ = false;      // a status poll of that deck failed as an exchange
+  std::string file_name_;       // of the run the last ResumeSameRun saw
+  RunKey left_key_;             // the run as the last show found it when it began
+  int left_counter_ = 1;        // and the first send of it not completed
 };

@@ -40,3 +40,17 @@ inline constexpr uint32_t kPollMs = 100;
 // false (nothing changed) while `next_poll` lies at most one interval ahead. Measured so that the
 // 32-bit tick count wrapping round cannot hold the poll back for weeks.
 bool PollDue(uint32_t& next_poll);
+
+// A job the machine still reports working this long after it took it is given up: the page that
+// polls it fails it as any failure the machine reports, and it no longer holds the machine (see
+// MachineJob). A deck takes seconds; these leave room for a glitch of the cable besides.
+inline constexpr uint32_t kSortLimitMs = 60'000;
+inline constexpr uint32_t kSplitLimitMs = 180'000;
+
+// The command call's own failures (90: the exchange failed, 91: no machine): no word of the
+// machine's about its job, which may well go on.
+bool ExchangeFailed(int code);
+
+// The pocket (1..4) a split's STAT reply "00 Remove NN cards from P" asks to be emptied; 0 for
+// any other reply.
+int RemovalPocket(const char* reply);

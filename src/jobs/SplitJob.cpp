@@ -1,15 +1,7 @@
 #include "SplitJob.h"
 
-#include <cstdlib>
-
 #include "MachineStatus.h"
-#include "regexpclass.h"
-
-namespace {
-
-const char* const kRemovalPattern = "00 Remove ([0-9][0-9]) cards from ([1-4])";
-
-}  // namespace
+#include "clock.h"
 
 SplitJob::SplitJob(JobShared& shared) : shared_(shared), trigger_(shared.tray_debounce) {}
 
@@ -53,6 +45,10 @@ bool SplitJob::Acknowledged(const char* command, const SendCommand& send) {
   std::string reply;
   const int code = send(command, reply);
   state_ = machine_status::IsSplitAcknowledgement(code, reply.c_str()) ? kSplitting : kIdle;
+  if (state_ == kSplitting) {
+    taken_at_ = qclock::GetTickCount();
+    link_lost_ = false;
+  }
   return state_ == kSplitting;
 }
 
@@ -69,26 +65,27 @@ bool SplitJob::Continue(const SendCommand& send) {
 }
 
 SplitJob::Poll SplitJob::PollSplitting(const SendCommand& send) {
-  // Compiled once and kept for the life of the process.
-  static RegexpClass removal(kRemovalPattern);
   Poll poll;
   if (!PollDue(shared_.next_poll)) {
     return poll;
   }
   poll.code = send("STAT", poll.reply);
   if (poll.code == machine_status::kOk) {
-    if (removal.Match(poll.reply.c_str())) {
-      poll.pocket = std::atoi(std::string(removal.SubStart(2), removal.SubEnd(2)).c_str());
-      poll.kind = Poll::kRemove;
-      state_ = kWaitingForRemoval;
-    } else {
-      poll.kind = Poll::kDone;
-      state_ = kIdle;
-    }
+    poll.pocket = RemovalPocket(poll.reply.c_str());
+    poll.kind = poll.pocket != 0 ? Poll::kRemove : Poll::kDone;
+    state_ = poll.pocket != 0 ? kWaitingForRemoval : kIdle;
+    link_lost_ = false;
     return poll;
   }
-  if (poll.code == machine_status::kBusy) {
-    poll.kind = Poll::kBusy;
+  const bool exchange_failed = ExchangeFailed(poll.code);
+  if (poll.code == machine_status::kBusy || exchange_failed) {
+    // A failed exchange is not the machine's word: it goes on with the cards it has.
+    link_lost_ = link_lost_ || exchange_failed;
+    poll.kind = exchange_failed ? Poll::kLinkLost : Poll::kBusy;
+    if (qclock::GetTickCount() - taken_at_ >= kSplitLimitMs) {
+      poll.kind = Poll::kTimedOut;
+      state_ = kIdle;
+    }
     return poll;
   }
   poll.kind = Poll::kFailed;

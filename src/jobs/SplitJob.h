@@ -5,6 +5,7 @@
 // happened; the page shows it, asks the operator and writes the trace lines.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -23,7 +24,10 @@ class SplitJob {
 
   // What a status poll found.
   struct Poll {
-    enum Kind { kNotDue, kRemove, kDone, kBusy, kFailed } kind = kNotDue;
+    // kLinkLost: the exchange failed (90, 91); the job goes on in the machine as far as anyone
+    // knows. kTimedOut: still not done kSplitLimitMs after the machine took it;
+    // the job is given up (Idle) as if it had failed.
+    enum Kind { kNotDue, kRemove, kDone, kBusy, kFailed, kLinkLost, kTimedOut } kind = kNotDue;
     int code = 0;
     std::string reply;  // the reply text as received
     int pocket = 0;     // kRemove: the pocket (1..4) to empty
@@ -58,6 +62,8 @@ class SplitJob {
   Poll PollSplitting(const SendCommand& send);
 
   State state() const { return state_; }
+  // A status poll of this job failed as an exchange since the machine took it.
+  bool LinkLost() const { return link_lost_; }
 
  private:
   bool Acknowledged(const char* command, const SendCommand& send);
@@ -67,4 +73,6 @@ class SplitJob {
   State state_ = kIdle;
   bool start_request_ = false;
   bool continue_request_ = false;
+  uint32_t taken_at_ = 0;  // tick count when the machine took the last split command
+  bool link_lost_ = false;
 };

@@ -30,3 +30,14 @@ bool GenericChildDialog::Create(QWidget* parent, int placeholder_id, const QPoin
   hide();
   return was_visible;
 }
+
+void GenericChildDialog::FocusOnShow() {
+  setFocus(Qt::OtherFocusReason);
+}
+
+void GenericChildDialog::DisableKeepingFocus(QWidget* control) {
+  if (control->window()->focusWidget() == control) {
+    setFocus(Qt::OtherFocusReason);
+  }
+  control->setEnabled(false);
+}

@@ -25,6 +25,15 @@ class GenericChildDialog : public CStatusDialog {
 
   QWidget* Host() const { return m_pParent; }
 
+  // Where the keyboard focus goes when the host has shown this page: the page's own first
+  // action where it has one, else the page itself, never the control that opened it (Enter
+  // would open the page again). The base focuses the page.
+  virtual void FocusOnShow();
+
  protected:
+  // Disables `control`, first taking the focus onto the page when the control has it: the
+  // toolkit would hand it on to the next control of the window, which may be the host's.
+  void DisableKeepingFocus(QWidget* control);
+
   QPointer<QWidget> m_pParent;
 };

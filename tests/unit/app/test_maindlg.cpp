@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -9,7 +11,11 @@
 #include <vector>
 
 #include "FooButton.h"
+#include "GuiSupport.h"
 #include "MessageBox.h"
+#include "PageTestSupport.h"
+#include "Page_DealMenu.h"
+#include "Page_Split.h"
 #include "USBinterface.h"
 #include "clock.h"
 #include "log.h"
@@ -65,6 +71,7 @@ class MainDlgTest : public ::testing::Test {
     return -1;
   }
 
+  ScratchEnvironment scratch_;  // the pages' settings and deal files
   qclock::FakeClock clock_{5000};
   qclock::ScopedClock scoped_clock_;
   qplatform::FakeBackend hid_;
@@ -299,6 +306,105 @@ TEST_F(MainDlgTest, PagesAndClosing) {
   dialog_.close();
   EXPECT_FALSE(dialog_.Page(4)->isVisible());
   EXPECT_EQ(dialog_.result(), QDialog::Accepted);
+}
+
+// While the machine holds a deck or a split job, nothing but STAT reaches it, whatever the
+// operator clicks or presses: every menu button (pressed with the focus on it, then Enter), every
+// page shown even past the menu, every action of every page. The pages that send nothing stay
+// reachable, and the machine is free again once its job is done or has run past its limit.
+TEST_F(MainDlgTest, NothingButStatReachesAMachineThatHoldsAJob) {
+  struct Row {
+    const char* name;
+    int job_page;
+    MachineJob::Kind job;
+    bool finishes;          // else it stays busy past its limit
+    std::vector<int> open;  // menu buttons enabled while the job is in the machine
+  };
+  const Row rows[] = {
+      {"a deck", 3, MachineJob::Kind::kSorting, true, {1, 2, 3, 6}},
+      {"a deck past its limit", 3, MachineJob::Kind::kSorting, false, {1, 2, 3, 6}},
+      {"a split", 4, MachineJob::Kind::kSplitting, true, {1, 2, 4, 6}},
+  };
+  const std::string path = StoreDealMenuRun(scratch_.Path());
+  ASSERT_FALSE(path.empty());
+  MessageBoxCapture boxes;
+  bool busy = false;
+  auto machine = Plug("");
+  firmware_.answer = [&busy](const std::string& command) -> std::string {
+    if (command.rfind("SORT ", 0) == 0) return busy = true, "00 OK";
+    if (command.rfind("SPLIT", 0) == 0) return busy = true, "";  // a bare status packet
+    if (command == "STAT") return busy ? "01 busy" : "00 OK";
+    if (command == "BUTSTAT" || command == "TRAYSTAT") return "41 NO";
+    return "00 1,2,3,4,5,6";
+  };
+  dialog_.show();
+  Poll();
+  ASSERT_NE(dialog_.MachineLink(), nullptr);
+  auto* deal_menu = static_cast<Page_DealMenu*>(dialog_.Page(3));
+  auto* split = static_cast<Page_Split*>(dialog_.Page(4));
+  const auto tick = [&] {
+    clock_.Advance(Page_DealMenu::kTickMs);
+    dialog_.OnKickIdle();
+    if (deal_menu->isVisible()) deal_menu->OnTimer();
+    if (split->isVisible()) split->OnTimer();
+  };
+  const auto try_the_page = [&](int page) {
+    if (page == 3) {
+      deal_menu->OnStartNext();
+      deal_menu->OnReset();
+      deal_menu->OnNextDeal();
+      deal_menu->OnPreviousDeal();
+    } else if (page == 4) {
+      split->OnStartSplit();
+      split->OnContinue();
+    } else if (page == 5) {
+      for (const char* name : {"turnRoller", "exerciseArms"}) {
+        dialog_.Page(5)->findChild<QAbstractButton*>(name)->click();
+      }
+    }
+    for (int i = 0; i < 10; ++i) tick();
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    dialog_.MenuButton(row.job_page)->click();
+    if (row.job_page == 3) deal_menu->OnStartNext();
+    if (row.job_page == 4) split->OnStartSplit();
+    tick();
+    ASSERT_EQ(dialog_.MachineJobKind(), row.job);
+    firmware_.commands.clear();
+
+    for (int page = 1; page <= 6; ++page) {
+      FooButton* button = dialog_.MenuButton(page);
+      const bool open = std::count(row.open.begin(), row.open.end(), page) > 0;
+      EXPECT_EQ(button->isEnabled(), open) << "menu button " << page;
+      button->setFocus();
+      button->click();
+      EXPECT_NE(dialog_.focusWidget(), button) << "the focus stayed on menu button " << page;
+      QTest::keyClick(&dialog_, Qt::Key_Return);
+      try_the_page(page);
+    }
+    for (int page = 0; page <= 6; ++page) {  // past the menu
+      dialog_.ShowPage(page);
+      try_the_page(page);
+    }
+    EXPECT_FALSE(firmware_.commands.empty());
+    for (const std::string& command : firmware_.commands) EXPECT_EQ(command, "STAT");
+
+    // Done, or given up: the machine is free, the operator can go everywhere again.
+    dialog_.ShowPage(row.job_page);
+    if (row.finishes) {
+      busy = false;
+    } else {
+      clock_.Advance(kSplitLimitMs);
+    }
+    for (int i = 0; i < 10; ++i) tick();
+    EXPECT_EQ(dialog_.MachineJobKind(), MachineJob::Kind::kNone);
+    for (int page = 1; page <= 6; ++page) EXPECT_TRUE(dialog_.MenuButton(page)->isEnabled());
+    if (!row.finishes) {
+      EXPECT_EQ(boxes.requests.back().text, "Sort failed");
+    }
+    busy = false;
+  }
 }
 
 }  // namespace

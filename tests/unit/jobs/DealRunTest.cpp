@@ -123,7 +123,10 @@ TEST_F(DealRunTest, EachStatOutcome) {
       {"card read twice", true, 14, "HD already read in 3", Poll::kFailed, 2, State::Idle,
        "Queen of Hearts"},
       {"jam", false, 25, "jam at card 13", Poll::kFailed, 1, State::Idle, "jam at card 13"},
-      {"no machine", false, 91, "", Poll::kFailed, 1, State::Idle, ""},
+      // A failed exchange is not the machine's word: the deck may be in it still.
+      {"no machine", false, 91, "", Poll::kLinkLost, 1, State::Sorting, ""},
+      {"exchange failed", false, 90, "Test return", Poll::kLinkLost, 1, State::Sorting,
+       "Test return"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -144,6 +147,89 @@ TEST_F(DealRunTest, EachStatOutcome) {
     EXPECT_EQ(run_.DealCounter(), row.counter);
     EXPECT_EQ(run_.state(), row.state);
   }
+}
+
+// A deck whose link failed while it was in the machine: the machine's "done" is counted only on
+// the operator's word; a deck still busy past the limit fails; a SORT whose reply was lost is
+// taken to be in the machine.
+TEST_F(DealRunTest, DeckWhoseLinkFailed) {
+  struct Row {
+    const char* name;
+    int sort_code;                // the reply to SORT
+    std::vector<int> stat_codes;  // the replies to STAT, one poll each
+    uint32_t wait_ms;             // before the last poll
+    Poll::Kind last;              // what the last poll found
+    int answer;                   // -1: not asked; else CountDeck(answer)
+    Poll::Kind counted;
+    int counter;
+    State state;
+  };
+  const Row rows[] = {
+      {"glitch, done, counted", 0, {90, 0}, 0, Poll::kAskCount, 1, Poll::kDealDone, 2, State::Idle},
+      {"glitch, done, dealt again",
+       0,
+       {91, 1, 0},
+       0,
+       Poll::kAskCount,
+       0,
+       Poll::kFailed,
+       1,
+       State::Idle},
+      {"glitch, then a jam", 0, {90, 25}, 0, Poll::kFailed, -1, Poll::kNotDue, 1, State::Idle},
+      {"SORT reply lost, done", 90, {0}, 0, Poll::kAskCount, 1, Poll::kDealDone, 2, State::Idle},
+      {"no machine for SORT", 91, {}, 0, Poll::kNotDue, -1, Poll::kNotDue, 1, State::Idle},
+      {"busy past the limit",
+       0,
+       {1, 1},
+       kSortLimitMs,
+       Poll::kTimedOut,
+       -1,
+       Poll::kNotDue,
+       1,
+       State::Idle},
+      {"busy just within it",
+       0,
+       {1, 1},
+       kSortLimitMs - 2 * kPollMs - 1,
+       Poll::kBusy,
+       -1,
+       Poll::kNotDue,
+       1,
+       State::Sorting},
+      {"link lost past the limit",
+       0,
+       {91, 91},
+       kSortLimitMs,
+       Poll::kTimedOut,
+       -1,
+       Poll::kNotDue,
+       1,
+       State::Idle},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Load(0, 5, 2, "1");
+    machine_.Queue("SORT", row.sort_code);
+    const DealRun::Start start = run_.TakeStart(run_.Controls().show_deal - 1);
+    EXPECT_EQ(run_.Sort(start, machine_.Send()), row.sort_code != 91);
+    Poll poll;
+    for (size_t i = 0; i < row.stat_codes.size(); ++i) {
+      if (i + 1 == row.stat_codes.size()) clock_.Advance(row.wait_ms);
+      machine_.Queue("STAT", row.stat_codes[i], "");
+      poll = PollLater();
+    }
+    EXPECT_EQ(poll.kind, row.last);
+    if (row.answer >= 0) {
+      EXPECT_EQ(run_.CountDeck(row.answer != 0), row.counted);
+    }
+    EXPECT_EQ(run_.DealCounter(), row.counter);
+    EXPECT_EQ(run_.state(), row.state);
+  }
+  // The next deck after a counted one is trusted again.
+  Load(0, 5, 2, "1");
+  SendCurrent();
+  machine_.Queue("STAT", 0);
+  EXPECT_EQ(PollLater().kind, Poll::kDealDone);
 }
 
 TEST_F(DealRunTest, StatusPollAtMostEvery100ms) {

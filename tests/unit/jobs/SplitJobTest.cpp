@@ -36,7 +36,9 @@ TEST_F(SplitJobTest, RemovalStopsAndTheEnd) {
       {"done", 0, "Split done", Poll::kDone, 0, SplitJob::kIdle},
       {"busy", 1, "busy", Poll::kBusy, 0, SplitJob::kSplitting},
       {"jam", 25, "jam at card 13", Poll::kFailed, 0, SplitJob::kIdle},
-      {"no machine", 91, "", Poll::kFailed, 0, SplitJob::kIdle},
+      // A failed exchange is not the machine's word: the job goes on in the machine.
+      {"no machine", 91, "", Poll::kLinkLost, 0, SplitJob::kSplitting},
+      {"exchange failed", 90, "Test return", Poll::kLinkLost, 0, SplitJob::kSplitting},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -56,6 +58,19 @@ TEST_F(SplitJobTest, RemovalStopsAndTheEnd) {
     job_.PollSplitting(machine_.Send());
   }
   EXPECT_EQ(machine_.sent, std::vector<std::string>{"STAT"});
+}
+
+TEST_F(SplitJobTest, AJobStillWorkingPastItsLimitIsGivenUp) {
+  for (const uint32_t wait : {kSplitLimitMs - 2 * kPollMs, kSplitLimitMs}) {
+    SCOPED_TRACE(wait);
+    ASSERT_EQ(job_.Start(1, machine_.Send()), Sent::kAccepted);
+    machine_.Always("STAT", 1, "busy");
+    PollLater();
+    clock_.Advance(wait - kPollMs);
+    const bool past = wait >= kSplitLimitMs;
+    EXPECT_EQ(PollLater().kind, past ? Poll::kTimedOut : Poll::kBusy);
+    EXPECT_EQ(job_.state(), past ? SplitJob::kIdle : SplitJob::kSplitting);
+  }
 }
 
 TEST_F(SplitJobTest, StartAndContinueCommands) {
