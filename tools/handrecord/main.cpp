@@ -99,31 +99,22 @@ void QuietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const
   std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, text).toLocal8Bit().constData());
 }
 
-// The seed's commitment, once every board of the file is the board the seed makes; empty with
-// the reason on standard error otherwise. Its exit status in `status`.
-std::string CheckedCommitment(const Options& options, const DealSet& deals,
-                              const std::vector<int>& numbers, int& status) {
-  DealSeed seed;
-  std::string error;
-  if (!ParseDealSeed(options.seed, seed, error)) {
-    std::fprintf(stderr, "quadrelle-handrecord: %s\n", error.c_str());
-    status = 2;
-    return "";
-  }
+// The seed's commitment, once every board of the file is the board the seed makes; false with the
+// reason on standard error otherwise.
+bool CheckedCommitment(const char* file, const DealSet& deals, const std::vector<int>& numbers,
+                       const DealSeed& seed, std::string& commitment) {
   if (!StartDealGenerator()) {
     std::fprintf(stderr, "quadrelle-handrecord: the system's random generator cannot be used\n");
-    status = 1;
-    return "";
+    return false;
   }
   const size_t place = FirstDealNotFromSeed(deals, numbers, seed);
   if (place < deals.size()) {
     // A commitment beside boards the seed did not make would vouch for the wrong set.
-    std::fprintf(stderr, "%s: board %d is not the board the seed makes\n", options.file,
-                 numbers[place]);
-    status = 1;
-    return "";
+    std::fprintf(stderr, "%s: board %d is not the board the seed makes\n", file, numbers[place]);
+    return false;
   }
-  return SeedCommitment(seed);
+  commitment = SeedCommitment(seed);
+  return true;
 }
 
 void PrintBoard(const AnalysedBoard& board) {
@@ -158,6 +149,12 @@ int main(int argc, char** argv) {
                  options.boards);
     return 2;
   }
+  DealSeed seed;
+  std::string error;
+  if (options.seed != nullptr && !ParseDealSeed(options.seed, seed, error)) {
+    std::fprintf(stderr, "quadrelle-handrecord: %s\n", error.c_str());
+    return 2;
+  }
 
   DealSet deals;
   std::vector<int> numbers;
@@ -171,9 +168,8 @@ int main(int argc, char** argv) {
   HandRecordMarks marks;
   marks.fingerprint = QString::fromStdString(DealSetFingerprint(deals));
   if (options.seed != nullptr) {
-    int status = 0;
-    const std::string commitment = CheckedCommitment(options, deals, numbers, status);
-    if (commitment.empty()) return status;
+    std::string commitment;
+    if (!CheckedCommitment(options.file, deals, numbers, seed, commitment)) return 1;
     marks.commitment = QString::fromStdString(commitment);
   }
   std::vector<AnalysedBoard> boards = SelectBoards(deals, numbers, options.first, options.last);
@@ -183,7 +179,6 @@ int main(int argc, char** argv) {
                  options.boards != nullptr ? options.boards : "");
     return 1;
   }
-  std::string error;
   if (!AnalyseBoards(boards, error)) {
     std::fprintf(stderr, "%s: %s\n", options.file, error.c_str());
     return 1;
