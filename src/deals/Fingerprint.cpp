@@ -57,6 +57,11 @@ std::vector<DuplicateDeals> FindDuplicateDeals(const DealSet& deals) {
 }
 
 std::string DuplicateDealsText(const DuplicateDeals& duplicate) {
-  return "Deals " + std::to_string(duplicate.first) + " and " + std::to_string(duplicate.second) +
-         " are the same";
+  // Appended piece by piece: GCC 12 warns falsely about "literal" + std::string at -O2.
+  std::string text = "Deals ";
+  text += std::to_string(duplicate.first);
+  text += " and ";
+  text += std::to_string(duplicate.second);
+  text += " are the same";
+  return text;
 }
