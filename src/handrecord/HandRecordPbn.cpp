@@ -27,6 +27,17 @@ void AppendResultTable(const AnalysedBoard& board, std::string& out) {
   }
 }
 
+// One hex digit of tricks per declarer and strain, in the result table's order, so both tags say
+// the same: "d" for 13 tricks.
+std::string DoubleDummyTricks(const AnalysedBoard& board) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string digits;
+  for (const int hand : kTableDeclarers) {
+    for (const int strain : kTableStrains) digits += kHex[board.tricks[hand][strain] & 15];
+  }
+  return digits;
+}
+
 }  // namespace
 
 std::string FormatHandRecordPbn(const std::vector<AnalysedBoard>& boards,
@@ -43,6 +54,7 @@ std::string FormatHandRecordPbn(const std::vector<AnalysedBoard>& boards,
     AppendPbnBoardTags(board.deal, board.number, quoted, out);
     AppendTag("OptimumScore", board.par.score == 0 ? "NS 0" : ParScoreText(board.par), out);
     AppendTag("ParContract", ParContractsText(board.par), out);
+    AppendTag("DoubleDummyTricks", DoubleDummyTricks(board), out);
     AppendResultTable(board, out);
   }
   return out;

@@ -1,7 +1,7 @@
 // The analysed boards as a PBN file for scoring programs: each board's deal with its number,
 // dealer and vulnerability, and the analysis in the standard tags: [OptimumScore],
-// [ParContract] and [OptimumResultTable] (tricks by declarer N, S, E, W and strain NT, S, H, D,
-// C, the order scoring programs read).
+// [ParContract], [DoubleDummyTricks] (20 hex digits) and [OptimumResultTable] (rows), both with
+// the tricks by declarer N, S, E, W and strain NT, S, H, D, C, the order scoring programs read.
 #pragma once
 
 #include <string>

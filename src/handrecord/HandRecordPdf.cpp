@@ -38,23 +38,36 @@ class PageDrawer {
   PageDrawer(QPainter& painter, const QRectF& area)
       : painter_(painter), area_(area), mm_(kResolution / 25.4) {}
 
-  void Header(const QString& title, int page, int pages) {
+  // The title, the fingerprint right beside it and the page number on the right. A long title is
+  // cut short rather than drawn over the fingerprint.
+  void Header(const QString& title, const QString& fingerprint, int page, int pages) {
     painter_.setFont(Font(11, true));
     const QRectF line(area_.left(), area_.top(), area_.width(), Mm(6));
     painter_.setPen(Qt::black);
-    painter_.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, title);
+    const QFontMetricsF metrics(painter_.font());
+    const QString shown = metrics.elidedText(title, Qt::ElideRight, area_.width() - Mm(70));
+    painter_.drawText(line, Qt::AlignLeft | Qt::AlignVCenter, shown);
     painter_.setFont(Font(8, false));
+    if (!fingerprint.isEmpty()) {
+      painter_.drawText(line.adjusted(metrics.horizontalAdvance(shown) + Mm(4), 0, 0, 0),
+                        Qt::AlignLeft | Qt::AlignVCenter,
+                        QStringLiteral("Fingerprint %1").arg(fingerprint));
+    }
     painter_.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
                       QStringLiteral("page %1 of %2").arg(page).arg(pages));
     painter_.drawLine(QPointF(area_.left(), line.bottom() + Mm(1)),
                       QPointF(area_.right(), line.bottom() + Mm(1)));
   }
 
-  void Footer() {
+  void Footer(const QString& commitment) {
     painter_.setFont(Font(7, false));
     painter_.setPen(Qt::darkGray);
-    painter_.drawText(QRectF(area_.left(), area_.bottom() - Mm(4), area_.width(), Mm(4)),
-                      Qt::AlignRight | Qt::AlignVCenter,
+    const QRectF line(area_.left(), area_.bottom() - Mm(4), area_.width(), Mm(4));
+    if (!commitment.isEmpty()) {
+      painter_.drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+                        QStringLiteral("Seed commitment %1").arg(commitment));
+    }
+    painter_.drawText(line, Qt::AlignRight | Qt::AlignVCenter,
                       QStringLiteral("Double-dummy analysis by DDS. Quadrelle %1")
                           .arg(QString::fromLatin1(GetVersionText())));
   }
@@ -201,7 +214,8 @@ class PageDrawer {
 
 }  // namespace
 
-QByteArray HandRecordPdf(const std::vector<AnalysedBoard>& boards, const QString& title) {
+QByteArray HandRecordPdf(const std::vector<AnalysedBoard>& boards, const QString& title,
+                         const HandRecordMarks& marks) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -219,20 +233,20 @@ QByteArray HandRecordPdf(const std::vector<AnalysedBoard>& boards, const QString
       std::max<int>(1, (static_cast<int>(boards.size()) + kBoardsPerPage - 1) / kBoardsPerPage);
   for (int p = 0; p < pages; ++p) {
     if (p > 0) writer.newPage();
-    page.Header(title, p + 1, pages);
+    page.Header(title, marks.fingerprint, p + 1, pages);
     for (int slot = 0; slot < kBoardsPerPage; ++slot) {
       const size_t index = static_cast<size_t>(p * kBoardsPerPage + slot);
       if (index < boards.size()) page.Board(boards[index], slot);
     }
-    page.Footer();
+    page.Footer(marks.commitment);
   }
   painter.end();
   return bytes;
 }
 
 bool WriteHandRecordPdf(const QString& path, const std::vector<AnalysedBoard>& boards,
-                        const QString& title, QString& error) {
-  const QByteArray bytes = HandRecordPdf(boards, title);
+                        const QString& title, QString& error, const HandRecordMarks& marks) {
+  const QByteArray bytes = HandRecordPdf(boards, title, marks);
   if (bytes.isEmpty()) {
     error = QStringLiteral("the PDF could not be made");
     return false;

@@ -11,10 +11,18 @@
 
 #include "Analysis.h"
 
+// What ties the hand record to the boards dealt, on every page: the set's fingerprint beside the
+// title, and for a seeded set the seed's commitment at the foot. An empty one is left out.
+struct HandRecordMarks {
+  QString fingerprint;
+  QString commitment;
+};
+
 // The whole PDF file. `title` heads every page.
-QByteArray HandRecordPdf(const std::vector<AnalysedBoard>& boards, const QString& title);
+QByteArray HandRecordPdf(const std::vector<AnalysedBoard>& boards, const QString& title,
+                         const HandRecordMarks& marks = {});
 
 // Writes it beside `path` and renames it over it: false with `error` set (in words for the
 // operator) when it could not be written whole, and then the old file stays as it was.
 bool WriteHandRecordPdf(const QString& path, const std::vector<AnalysedBoard>& boards,
-                        const QString& title, QString& error);
+                        const QString& title, QString& error, const HandRecordMarks& marks = {});

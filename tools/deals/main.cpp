@@ -8,6 +8,9 @@
 // quadrelle-deals --generate N [--first-board B] [--seed HEX] --write FORMAT OUT: writes N new
 // boards numbered from B (DealGenerator.h says how they are made). Exit status 2 for a wrong
 // call or value, 1 when OUT cannot be written (the old OUT then stays whole).
+//
+// Beside the listing, each file's fingerprint and its repeated deals go to standard error;
+// quadrelle-deals --commit HEX prints a seed's commitment (SetReport.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +21,7 @@
 #include "DealFormat.h"
 #include "DealGenerator.h"
 #include "DealWrite.h"
+#include "SetReport.h"
 #include "log.h"
 #include "version.h"
 
@@ -63,6 +67,7 @@ constexpr const char* kUsage =
     "usage: quadrelle-deals FILE...\n"
     "       quadrelle-deals --write bri|dup|pbn OUT FILE\n"
     "       quadrelle-deals --generate N [--first-board B] [--seed HEX] --write bri|dup|pbn OUT\n"
+    "       quadrelle-deals --commit HEX\n"
     "       quadrelle-deals --help | --version\n";
 
 constexpr const char* kHelp =
@@ -72,6 +77,8 @@ constexpr const char* kHelp =
     "--generate writes N new boards (1 to 9999) numbered from B (default 1), shuffled\n"
     "with the system's cryptographic generator, or, with --seed (32 to 128 hex digits),\n"
     "from a documented stream that gives the same boards everywhere (see the man page).\n"
+    "Each listed file's fingerprint and its repeated deals go to standard error.\n"
+    "--commit prints the commitment of a seed, to publish before play.\n"
     "Exit status: 0 done, 1 a file could not be read or written, 2 wrong call.\n";
 
 int Usage() {
@@ -150,6 +157,9 @@ int main(int argc, char** argv) {
   TraceSetStandardOutput(nullptr);
   if (AnswerHelpOrVersion(argc, argv, "quadrelle-deals", kUsage, kHelp)) return 0;
   if (argc >= 2 && std::strcmp(argv[1], "--generate") == 0) return Generate(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "--commit") == 0) {
+    return argc == 3 ? PrintCommitment(argv[2]) : Usage();
+  }
   const bool convert = argc >= 2 && std::strcmp(argv[1], "--write") == 0;
   if (argc < 2 || (convert && argc != 5)) return Usage();
   // Any other option is a wrong call, not a file name.
@@ -170,6 +180,7 @@ int main(int argc, char** argv) {
     for (const Deal& deal : deals) {
       std::printf("%zu\t%s\n", ++board, FormatDealPbn(deal).c_str());
     }
+    ReportSet(argv[arg], deals);
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
     std::fprintf(stderr, "quadrelle-deals: could not write the deals\n");

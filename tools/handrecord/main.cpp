@@ -1,7 +1,9 @@
-// quadrelle-handrecord FILE [--pdf OUT.pdf] [--pbn OUT.pbn] [--boards A-B]: the double-dummy
-// analysis of the boards of a deal file (BRI, DUP or PBN), as a printed hand record, as a PBN
-// file for scoring programs, or (with neither) as text on standard output. Exit status 0 done,
-// 1 a file could not be read or written or the analysis failed, 2 wrong call.
+// quadrelle-handrecord FILE [--pdf OUT.pdf] [--pbn OUT.pbn] [--boards A-B] [--commitment HEX]:
+// the double-dummy analysis of the boards of a deal file (BRI, DUP or PBN), as a printed hand
+// record, as a PBN file for scoring programs, or (with neither) as text on standard output. The
+// printed record and the text carry the whole file's fingerprint and, with --commitment, the
+// commitment of the seed that made the file. Exit status 0 done, 1 a file could not be read or
+// written, the analysis failed or the seed did not make the file, 2 wrong call.
 #include <QGuiApplication>
 #include <cerrno>
 #include <cstdio>
@@ -15,9 +17,12 @@
 #include "BoardText.h"
 #include "BriDup.h"
 #include "DealFormat.h"
+#include "DealGenerator.h"
 #include "Fileutils.h"
+#include "Fingerprint.h"
 #include "HandRecordPbn.h"
 #include "HandRecordPdf.h"
+#include "SeedCommitment.h"
 #include "log.h"
 #include "version.h"
 
@@ -25,6 +30,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quadrelle-handrecord FILE [--pdf OUT.pdf] [--pbn OUT.pbn] [--boards A-B]\n"
+    "                            [--commitment HEX]\n"
     "       quadrelle-handrecord --help | --version\n";
 
 constexpr const char* kHelp =
@@ -33,7 +39,9 @@ constexpr const char* kHelp =
     "for the board's dealer and vulnerability. --pdf writes the hand record to print,\n"
     "six boards to an A4 page; --pbn writes the deals with the analysis for scoring\n"
     "programs; with neither the analysis goes to standard output. --boards takes only\n"
-    "boards A to B (board numbers as the file gives them).\n"
+    "boards A to B (board numbers as the file gives them). The printed record and the\n"
+    "text show the file's fingerprint; --commitment HEX checks that the seed HEX made\n"
+    "the file's boards and shows the seed's commitment.\n"
     "Exit status: 0 done, 1 a file could not be read or written, 2 wrong call.\n";
 
 int Usage() {
@@ -46,6 +54,7 @@ struct Options {
   const char* pdf = nullptr;
   const char* pbn = nullptr;
   const char* boards = nullptr;
+  const char* seed = nullptr;
   int first = 1;
   int last = 0x7fffffff;
 };
@@ -60,6 +69,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       slot = &options.pbn;
     } else if (std::strcmp(argv[arg], "--boards") == 0) {
       slot = &options.boards;
+    } else if (std::strcmp(argv[arg], "--commitment") == 0) {
+      slot = &options.seed;
     } else if (std::strncmp(argv[arg], "--", 2) != 0 && options.file == nullptr) {
       options.file = argv[arg];
       continue;
@@ -86,6 +97,24 @@ std::string Reason(const TraceCapture& capture) {
 void QuietPlatformNotes(QtMsgType type, const QMessageLogContext& context, const QString& text) {
   if (type == QtWarningMsg && text.startsWith(QStringLiteral("QStandardPaths:"))) return;
   std::fprintf(stderr, "%s\n", qFormatLogMessage(type, context, text).toLocal8Bit().constData());
+}
+
+// The seed's commitment, once every board of the file is the board the seed makes; false with the
+// reason on standard error otherwise.
+bool CheckedCommitment(const char* file, const DealSet& deals, const std::vector<int>& numbers,
+                       const DealSeed& seed, std::string& commitment) {
+  if (!StartDealGenerator()) {
+    std::fprintf(stderr, "quadrelle-handrecord: the system's random generator cannot be used\n");
+    return false;
+  }
+  const size_t place = FirstDealNotFromSeed(deals, numbers, seed);
+  if (place < deals.size()) {
+    // A commitment beside boards the seed did not make would vouch for the wrong set.
+    std::fprintf(stderr, "%s: board %d is not the board the seed makes\n", file, numbers[place]);
+    return false;
+  }
+  commitment = SeedCommitment(seed);
+  return true;
 }
 
 void PrintBoard(const AnalysedBoard& board) {
@@ -120,6 +149,12 @@ int main(int argc, char** argv) {
                  options.boards);
     return 2;
   }
+  DealSeed seed;
+  std::string error;
+  if (options.seed != nullptr && !ParseDealSeed(options.seed, seed, error)) {
+    std::fprintf(stderr, "quadrelle-handrecord: %s\n", error.c_str());
+    return 2;
+  }
 
   DealSet deals;
   std::vector<int> numbers;
@@ -130,6 +165,13 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
+  HandRecordMarks marks;
+  marks.fingerprint = QString::fromStdString(DealSetFingerprint(deals));
+  if (options.seed != nullptr) {
+    std::string commitment;
+    if (!CheckedCommitment(options.file, deals, numbers, seed, commitment)) return 1;
+    marks.commitment = QString::fromStdString(commitment);
+  }
   std::vector<AnalysedBoard> boards = SelectBoards(deals, numbers, options.first, options.last);
   if (boards.empty()) {
     std::fprintf(stderr, "%s: no boards%s%s in the file\n", options.file,
@@ -137,7 +179,6 @@ int main(int argc, char** argv) {
                  options.boards != nullptr ? options.boards : "");
     return 1;
   }
-  std::string error;
   if (!AnalyseBoards(boards, error)) {
     std::fprintf(stderr, "%s: %s\n", options.file, error.c_str());
     return 1;
@@ -155,12 +196,17 @@ int main(int argc, char** argv) {
     QGuiApplication application(argc, argv);
     QString reason;
     if (!WriteHandRecordPdf(QString::fromLocal8Bit(options.pdf), boards,
-                            QString::fromStdString(title), reason)) {
+                            QString::fromStdString(title), reason, marks)) {
       std::fprintf(stderr, "%s: %s\n", options.pdf, reason.toLocal8Bit().constData());
       return 1;
     }
   }
   if (options.pbn == nullptr && options.pdf == nullptr) {
+    std::printf("Fingerprint %s\n", marks.fingerprint.toStdString().c_str());
+    if (!marks.commitment.isEmpty()) {
+      std::printf("Seed commitment %s\n", marks.commitment.toStdString().c_str());
+    }
+    std::printf("\n");
     for (const AnalysedBoard& board : boards) PrintBoard(board);
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
       std::fprintf(stderr, "quadrelle-handrecord: could not write the analysis\n");

@@ -20,7 +20,8 @@ TEST_F(DealsToolTest, WritesOneLinePerDealNumberedFromOne) {
             "1\tN:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\n"
             "2\tN:AT62.J73.Q84.K95 K95.AT62.J73.Q84 Q84.K95.AT62.J73 J73.Q84.K95.AT62\n"
             "1\tN:AT62.J73.Q84.K95 K95.AT62.J73.Q84 Q84.K95.AT62.J73 J73.Q84.K95.AT62\n");
-  EXPECT_EQ(err_, "");
+  // Each file's fingerprint beside the listing, so a script reading the deals sees no change.
+  EXPECT_EQ(err_, bri + ": fingerprint 5313-7c7a\n" + dup + ": fingerprint 493e-828e\n");
 }
 
 TEST_F(DealsToolTest, FailureGivesTheReasonOnStandardErrorAndStatusOne) {
@@ -31,7 +32,8 @@ TEST_F(DealsToolTest, FailureGivesTheReasonOnStandardErrorAndStatusOne) {
   const std::string good = Write("good.bri", Record(OrderedDeal(), 128));
   EXPECT_EQ(Run(cut + " " + good + " " + card), 1);
   EXPECT_EQ(out_, "1\tN:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\n");
-  EXPECT_EQ(err_, cut + ": File has wrong size 255\n" + card + ": Card out of range in deal 2\n");
+  EXPECT_EQ(err_, cut + ": File has wrong size 255\n" + good + ": fingerprint 5f16-7e98\n" + card +
+                      ": Card out of range in deal 2\n");
   EXPECT_EQ(Run(""), 2);
   EXPECT_EQ(out_, "");
 }
@@ -49,7 +51,42 @@ TEST_F(DealsToolTest, WriteConvertsEachFormatIntoTheOthersWithTheSameDeals) {
       "1\tN:AT62.J73.Q84.K95 K95.AT62.J73.Q84 Q84.K95.AT62.J73 J73.Q84.K95.AT62\n"
       "2\tN:AKQJT98765432... .AKQJT98765432.. ..AKQJT98765432. ...AKQJT98765432\n";
   EXPECT_EQ(out_, listed + listed + listed + listed);
-  EXPECT_EQ(err_, "");
+  // One set, one fingerprint, in whichever format it is written.
+  EXPECT_EQ(err_, bri + ": fingerprint 7099-87d9\n" + Path("a.pbn") + ": fingerprint 7099-87d9\n" +
+                      Path("b.dup") + ": fingerprint 7099-87d9\n" + Path("c.bri") +
+                      ": fingerprint 7099-87d9\n");
+}
+
+// A set with a deal twice still lists whole (dealing it still works), with the warning.
+TEST_F(DealsToolTest, RepeatedDealsAreNamedBesideTheListing) {
+  const std::string file =
+      Write("twice.bri", Record(OrderedDeal(), 128) + Record(DealtRoundDeal(), 128) +
+                             Record(OrderedDeal(), 128));
+  EXPECT_EQ(Run(file), 0);
+  EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 3) << out_;
+  EXPECT_EQ(err_, file + ": fingerprint 1fd4-767a\n" + file + ": Deals 1 and 3 are the same\n");
+}
+
+// The commitment of the sample session's seed, to compare with the man page's.
+TEST_F(DealsToolTest, CommitPrintsTheSeedsCommitmentOrNamesTheWrongSeed) {
+  const struct {
+    const char* arguments;
+    int status;
+    const char* out;
+    const char* err_start;
+  } cases[] = {
+      {"--commit 5175616472656c6c652073616d706c65", 0,
+       "673b32717e0a8f46708b4bf44f9211d56e166c8b035de8fd3bfd33a7037df9a0\n", ""},
+      {"--commit 5175616472656c6c", 2, "",
+       "quadrelle-deals: the seed must have at least 32 hex digits (128 bits)\n"},
+      {"--commit", 2, "", kUsageStart},
+      {"--commit 5175616472656c6c652073616d706c65 x", 2, "", kUsageStart},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.arguments), c.status) << c.arguments;
+    EXPECT_EQ(out_, c.out) << c.arguments;
+    EXPECT_EQ(err_.rfind(c.err_start, 0), 0u) << c.arguments << ": " << err_;
+  }
 }
 
 TEST_F(DealsToolTest, WriteFailureGivesTheReasonAndLeavesNoFile) {

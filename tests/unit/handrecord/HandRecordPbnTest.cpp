@@ -89,6 +89,9 @@ TEST(HandRecordPbn, TagsReadBackAsWritten) {
     EXPECT_EQ(tags.at("ParContract"), kContracts[b]);
     EXPECT_EQ(tags.at("OptimumResultTable"), "Declarer;Denomination\\2R;Result\\2R");
     ASSERT_EQ(read[b].rows.size(), 20u);
+    // One hex digit a row, in the rows' order: both tags come from the one table.
+    const std::string& digits = tags.at("DoubleDummyTricks");
+    ASSERT_EQ(digits.size(), 20u);
     for (int r = 0; r < 20; ++r) {
       std::istringstream row(read[b].rows[r]);
       std::string declarer, strain;
@@ -98,6 +101,7 @@ TEST(HandRecordPbn, TagsReadBackAsWritten) {
       EXPECT_EQ(declarer, HandLetter(hand)) << read[b].rows[r];
       EXPECT_EQ(strain, StrainText(kOrder[r % 5])) << read[b].rows[r];
       EXPECT_EQ(tricks, board.tricks[hand][kOrder[r % 5]]) << read[b].rows[r];
+      EXPECT_EQ(std::stoi(digits.substr(r, 1), nullptr, 16), tricks) << digits;
       // The two right-aligned columns: "N NT  3", "S  S 10".
       EXPECT_EQ(read[b].rows[r].size(), 7u) << read[b].rows[r];
     }

@@ -6,6 +6,9 @@
 
 #include "BriDup.h"
 #include "DealFileFixture.h"
+#include "DealGenerator.h"
+#include "DealWrite.h"
+#include "Fingerprint.h"
 #include "HandRecordDeals.h"
 
 namespace {
@@ -23,6 +26,12 @@ class HandRecordToolTest : public ToolTest {
     }
     return Path(name);
   }
+  // The fingerprint of the whole file, as the deal menu shows it for the file it deals.
+  std::string FingerprintOf(const std::string& file) {
+    DealSet deals;
+    EXPECT_TRUE(LoadDealFile(file.c_str(), deals)) << file;
+    return DealSetFingerprint(deals);
+  }
   // The PDF's text in the order it was drawn, or empty when pdftotext fails.
   std::string PdfText(const std::string& pdf) {
     const std::string text = Path("pdf.txt");
@@ -36,17 +45,20 @@ TEST_F(HandRecordToolTest, PrintsTheAnalysisOfTheChosenBoards) {
       WriteBoards("club.pbn", {{5, kSuitEach}, {6, kClubsWithWest}, {7, kSuitEachTurned}});
   ASSERT_EQ(Run(file + " --boards 6"), 0) << err_;
   EXPECT_EQ(err_, "");
-  // Declarers N, S, E, W down, strains NT, spades .. clubs across.
+  // The whole file's fingerprint first; declarers N, S, E, W down, strains NT, spades .. clubs
+  // across.
   EXPECT_EQ(out_,
-            "Board 6  Dealer E  Vul EW  N:AKQJ.AKQJ.AKQJT. 65432.65432.432. T987.T987.98765. "
-            "...AKQJT98765432\n"
-            "  HCP N 30 E 0 S 0 W 10\n"
-            "      NT  S  H  D  C\n"
-            "  N   13 12 12 13  0\n"
-            "  S    0 12 12 13  0\n"
-            "  E    0  1  1  0 13\n"
-            "  W    0  1  1  0 13\n"
-            "  Par NS 1520: N 7NT\n\n");
+            "Fingerprint " + FingerprintOf(file) +
+                "\n\n"
+                "Board 6  Dealer E  Vul EW  N:AKQJ.AKQJ.AKQJT. 65432.65432.432. T987.T987.98765. "
+                "...AKQJT98765432\n"
+                "  HCP N 30 E 0 S 0 W 10\n"
+                "      NT  S  H  D  C\n"
+                "  N   13 12 12 13  0\n"
+                "  S    0 12 12 13  0\n"
+                "  E    0  1  1  0 13\n"
+                "  W    0  1  1  0 13\n"
+                "  Par NS 1520: N 7NT\n\n");
 }
 
 TEST_F(HandRecordToolTest, WritesThePrintedRecordAndThePbnFile) {
@@ -86,9 +98,11 @@ TEST_F(HandRecordToolTest, WritesThePrintedRecordAndThePbnFile) {
       "NT ♠ ♥ ♦ ♣\n"
       "N 13 12 12 13 0\nS 0 12 12 13 0\nE 0 1 1 0 13\nW 0 1 1 0 13\n"
       "Par NS 2220: N 7NT\n";
+  // Every page's title line has the whole file's fingerprint.
+  const std::string title = "night.pbn Fingerprint " + FingerprintOf(file);
   for (const std::string& expected :
-       {std::string("night.pbn page 1 of 2\nBoard 1\nDealer N\nVul None\n"), kBoard4,
-        std::string("Par NS 2210: NS 7♠\nBoard 3\n"), "night.pbn page 2 of 2\n" + kBoard7}) {
+       {title + " page 1 of 2\nBoard 1\nDealer N\nVul None\n", kBoard4,
+        std::string("Par NS 2210: NS 7♠\nBoard 3\n"), title + " page 2 of 2\n" + kBoard7}) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin:\n" << text;
   }
   EXPECT_EQ(text.find("Board 8"), std::string::npos);
@@ -99,6 +113,48 @@ TEST_F(HandRecordToolTest, WritesThePrintedRecordAndThePbnFile) {
   EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
   EXPECT_EQ(deals[6], DealOf(kClubsWithWest));
   EXPECT_NE(Contents(Path("night-dd.pbn")).find("[ParContract \"N 7NT\"]"), std::string::npos);
+}
+
+// A seeded set's record carries the seed's commitment, once the seed is shown to make every board
+// of the file; a seed that did not make them gets no commitment and no record.
+TEST_F(HandRecordToolTest, CommitmentOnlyForTheSeedThatMadeTheBoards) {
+  const std::string hex = "5175616472656c6c652073616d706c65";
+  const std::string commitment = "673b32717e0a8f46708b4bf44f9211d56e166c8b035de8fd3bfd33a7037df9a0";
+  DealSeed seed;
+  std::string error;
+  ASSERT_TRUE(ParseDealSeed(hex, seed, error));
+  DealSet deals;
+  ASSERT_TRUE(GenerateDeals(3, 4, &seed, deals));
+  const std::string file = Path("seeded.pbn");
+  ASSERT_TRUE(WriteDealFile(file.c_str(), deals, DealFileKind::kPbn, 4));
+  ASSERT_TRUE(WriteDealFile(Path("moved.pbn").c_str(), deals, DealFileKind::kPbn, 5));
+
+  ASSERT_EQ(Run(file + " --boards 5 --commitment " + hex), 0) << err_;
+  EXPECT_EQ(out_.rfind("Fingerprint " + FingerprintOf(file) + "\nSeed commitment " + commitment +
+                           "\n\nBoard 5 ",
+                       0),
+            0u)
+      << out_;
+  ASSERT_EQ(Run(file + " --boards 4 --pdf " + Path("seeded.pdf") + " --commitment " + hex), 0)
+      << err_;
+  EXPECT_NE(PdfText(Path("seeded.pdf")).find("Seed commitment " + commitment), std::string::npos);
+
+  const struct {
+    std::string arguments;
+    int status;
+    std::string err;
+  } cases[] = {
+      {Path("moved.pbn") + " --commitment " + hex, 1,
+       Path("moved.pbn") + ": board 5 is not the board the seed makes\n"},
+      {file + " --commitment 5175", 2,
+       "quadrelle-handrecord: the seed must have at least 32 hex digits (128 bits)\n"},
+      {file + " --commitment", 2, "usage: quadrelle-handrecord FILE"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(Run(c.arguments + " --pdf " + Path("wrong.pdf")), c.status) << c.arguments;
+    EXPECT_EQ(err_.substr(0, c.err.size()), c.err) << c.arguments;
+    EXPECT_FALSE(std::filesystem::exists(Path("wrong.pdf"))) << c.arguments;
+  }
 }
 
 TEST_F(HandRecordToolTest, WrongCallsAndFailuresAreNamed) {
