@@ -13,6 +13,7 @@
 #include "BriDup.h"
 #include "DealViewer.h"
 #include "FileChoice.h"
+#include "Fingerprint.h"
 #include "FocusEditCtrl.h"
 #include "FooButton.h"
 #include "LaunchTool.h"
@@ -64,6 +65,12 @@ bool Page_CardDistribution::OnInitDialog() {
   PlaceControl(load, 1086, "loadFile", QRect(262, 7, 63, 14));
   m_Status = new QLabel(this);
   PlaceControl(m_Status, 1103, "loadResult", QRect(7, 25, 250, 10));
+  m_Fingerprint = new QLabel(this);
+  PlaceControl(m_Fingerprint, -1, "fingerprint", QRect(140, 42, 185, 10));
+  m_Duplicates = new QLabel(this);
+  m_Duplicates->setWordWrap(true);
+  m_Duplicates->setStyleSheet(QStringLiteral("color: rgb(255, 0, 0)"));
+  PlaceControl(m_Duplicates, -1, "duplicateDeals", QRect(140, 54, 185, 20));
 
   auto* number_label = new QLabel(QStringLiteral("Set total # of deals :"), this);
   PlaceControl(number_label, -1, "numberLabel", QRect(7, 42, 90, 10));
@@ -130,6 +137,8 @@ bool Page_CardDistribution::LoadFile(const std::string& path) {
   UpdateRangeDisplay();
   m_NumberField->setEnabled(false);
   m_StartField->setEnabled(false);
+  m_Fingerprint->clear();
+  m_Duplicates->clear();
 
   if (!LoadDealFile(path.c_str(), m_Deals)) {
     TRACE('W', "Error reading deals\n");
@@ -140,6 +149,20 @@ bool Page_CardDistribution::LoadFile(const std::string& path) {
   }
   m_Viewer->SetDeals(m_Deals);
   m_Status->setText(QStringLiteral("File contains %1 deals").arg(m_Deals.size()));
+  m_Fingerprint->setText(
+      QStringLiteral("Fingerprint %1").arg(QString::fromStdString(DealSetFingerprint(m_Deals))));
+  // Dealing still works: a set may repeat a deal on purpose, but mostly it is a wrong file.
+  const std::vector<DuplicateDeals> duplicates = FindDuplicateDeals(m_Deals);
+  if (!duplicates.empty()) {
+    QString text = QString::fromStdString(DuplicateDealsText(duplicates.front()));
+    if (duplicates.size() > 1) {
+      text += QStringLiteral(" (and %1 more)").arg(duplicates.size() - 1);
+    }
+    m_Duplicates->setText(text);
+    for (const DuplicateDeals& duplicate : duplicates) {
+      TRACE('I', "%s\n", DuplicateDealsText(duplicate).c_str());
+    }
+  }
   m_NumberField->setEnabled(true);
   m_StartField->setEnabled(true);
 

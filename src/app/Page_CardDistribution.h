@@ -60,6 +60,8 @@ class Page_CardDistribution : public GenericChildDialog {
   CDealViewer* m_Viewer = nullptr;
   QLineEdit* m_FileField = nullptr;
   QLabel* m_Status = nullptr;
+  QLabel* m_Fingerprint = nullptr;  // of the loaded set, to hold against its hand record
+  QLabel* m_Duplicates = nullptr;   // deals the file holds twice
   CFocusEditCtrl* m_NumberField = nullptr;
   CFocusEditCtrl* m_StartField = nullptr;
 };

@@ -11,6 +11,7 @@
 #include "ColorStatic.h"
 #include "DealViewer.h"
 #include "Fileutils.h"
+#include "Fingerprint.h"
 #include "FocusEditCtrl.h"
 #include "FooButton.h"
 #include "MachineSetup.h"
@@ -257,6 +258,10 @@ void Page_DealMenu::LoadFile() {
     m_Copies->setText(
         QString::fromLocal8Bit(ReadSettingString(DealMenuSection(), "NumberOfCopies", "").c_str()));
   }
+  // Held against the hand record: the same deals give the same fingerprint in any format.
+  m_Summary->setPlainText(m_Summary->toPlainText() +
+                          Latin1(("Fingerprint " + DealSetFingerprint(m_Run.Deals())).c_str()) +
+                          QStringLiteral("\n"));
   OnCopiesChanged();
   if (const int counter = m_Run.ResumeSameRun(file_name)) {
     const DealRun::View view = m_Run.Controls();

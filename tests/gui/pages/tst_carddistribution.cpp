@@ -6,10 +6,12 @@
 #include <QTest>
 #include <memory>
 
+#include "BriDup.h"
 #include "ColorStatic.h"
 #include "DealViewer.h"
 #include "DialogUnits.h"
 #include "FileChoice.h"
+#include "Fingerprint.h"
 #include "FocusEditCtrl.h"
 #include "GuiSupport.h"
 #include "MessageBox.h"
@@ -114,6 +116,25 @@ class CardDistributionPageTest : public QObject {
 
   // First one filter with every deal file (extensions in either case), then each format, then
   // all files.
+  // The fingerprint to hold against the hand record, and a warning for deals the file holds
+  // twice (deal i of a file of 54 is ShiftedDeal((i - 1) % 52)); dealing still works.
+  void fingerprintAndRepeatedDeals() {
+    page_->show();
+    const QString file54 = WriteBriFile(scratch_->Path(), "twice.bri", 54);
+    for (const QString& file : {file32_, file54}) {
+      SetOpenFileResponder([&](const QString&, const QString&) { return file.toStdString(); });
+      page_->OnLoadFile();
+      DealSet deals;
+      QVERIFY(LoadDealFile(file.toStdString().c_str(), deals));
+      QCOMPARE(page_->findChild<QLabel*>("fingerprint")->text(),
+               "Fingerprint " + QString::fromStdString(DealSetFingerprint(deals)));
+      QCOMPARE(page_->findChild<QLabel*>("duplicateDeals")->text(),
+               file == file54 ? QString("Deals 1 and 53 are the same (and 1 more)") : QString());
+      QCOMPARE(page_->findChild<CFocusEditCtrl*>("numberOfDeals")->text(),
+               QString::number(deals.size()));
+    }
+  }
+
   void theFileFilterOffersAllDealFilesFirst() {
     const QStringList entries = Page_CardDistribution::DealFileFilter().split(";;");
     QCOMPARE(entries.size(), 5);

@@ -6,6 +6,7 @@
 
 #include "ColorStatic.h"
 #include "DealViewer.h"
+#include "Fingerprint.h"
 #include "FocusEditCtrl.h"
 #include "FooButton.h"
 #include "GuiSupport.h"
@@ -136,7 +137,10 @@ class DealMenuTest : public QObject {
     QCOMPARE(host_->TakeCommands(),
              (Commands{"BUTTONSTART OFF", "TRAYSTART OFF", stop_command.toStdString(),
                        barcode_command.toStdString()}));
-    QCOMPARE(page_->Summary()->toPlainText(), summary);
+    // The settings sent, then the loaded set's fingerprint.
+    QCOMPARE(page_->Summary()->toPlainText(),
+             summary + "Fingerprint " + QString::fromStdString(DealSetFingerprint(page_->Deals())) +
+                 "\n");
     QString shown;
     for (int column = 0; column < 4; ++column) {
       const QString label = page_->ColumnLabel(column)->text();
