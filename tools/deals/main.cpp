@@ -8,6 +8,9 @@
 // quadrelle-deals --generate N [--first-board B] [--seed HEX] --write FORMAT OUT: writes N new
 // boards numbered from B (DealGenerator.h says how they are made). Exit status 2 for a wrong
 // call or value, 1 when OUT cannot be written (the old OUT then stays whole).
+//
+// quadrelle-deals --generate [N] --condition FILE [--rotate] ...: N boards that meet the
+// condition script FILE (ConditionCommand.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "BriDup.h"
+#include "ConditionCommand.h"
 #include "DealFormat.h"
 #include "DealGenerator.h"
 #include "DealWrite.h"
@@ -63,6 +67,8 @@ constexpr const char* kUsage =
     "usage: quadrelle-deals FILE...\n"
     "       quadrelle-deals --write bri|dup|pbn OUT FILE\n"
     "       quadrelle-deals --generate N [--first-board B] [--seed HEX] --write bri|dup|pbn OUT\n"
+    "       quadrelle-deals --generate [N] --condition FILE [--first-board B] [--seed HEX]\n"
+    "                       [--rotate] --write bri|dup|pbn OUT\n"
     "       quadrelle-deals --help | --version\n";
 
 constexpr const char* kHelp =
@@ -72,7 +78,11 @@ constexpr const char* kHelp =
     "--generate writes N new boards (1 to 9999) numbered from B (default 1), shuffled\n"
     "with the system's cryptographic generator, or, with --seed (32 to 128 hex digits),\n"
     "from a documented stream that gives the same boards everywhere (see the man page).\n"
-    "Exit status: 0 done, 1 a file could not be read or written, 2 wrong call.\n";
+    "--condition writes boards that meet the conditions of FILE, a script in the core\n"
+    "of the dealer program's language (N defaults to its produce); --rotate turns each\n"
+    "board so that the script's dealer sits at the board's own dealer.\n"
+    "Exit status: 0 done, 1 a file could not be read or written or no boards met the\n"
+    "condition, 2 wrong call or a fault in the script.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -93,14 +103,18 @@ int BoardCount(const char* text) {
   return static_cast<int>(value);
 }
 
-// argv[2..]: N, then --first-board B, --seed HEX and --write FORMAT OUT in any order.
+// argv[2..]: N, then --first-board B, --seed HEX, --condition FILE, --rotate and --write FORMAT
+// OUT in any order. With a condition N may be left out.
 int Generate(int argc, char** argv) {
   if (argc < 3) return Usage();
   const char* format = nullptr;
   const char* out = nullptr;
   const char* first_text = nullptr;
   const char* seed_text = nullptr;
-  for (int arg = 3; arg < argc; ++arg) {
+  const char* condition = nullptr;
+  bool rotate = false;
+  const bool has_count = std::strncmp(argv[2], "--", 2) != 0;
+  for (int arg = has_count ? 3 : 2; arg < argc; ++arg) {
     const bool has_value = arg + 1 < argc;
     if (std::strcmp(argv[arg], "--write") == 0 && arg + 2 < argc && format == nullptr) {
       format = argv[++arg];
@@ -109,12 +123,18 @@ int Generate(int argc, char** argv) {
       first_text = argv[++arg];
     } else if (std::strcmp(argv[arg], "--seed") == 0 && has_value && !seed_text) {
       seed_text = argv[++arg];
+    } else if (std::strcmp(argv[arg], "--condition") == 0 && has_value && !condition) {
+      condition = argv[++arg];
+    } else if (std::strcmp(argv[arg], "--rotate") == 0 && !rotate) {
+      rotate = true;
     } else {
       return Usage();
     }
   }
-  if (format == nullptr) return Usage();
-  const int count = BoardCount(argv[2]);
+  if (format == nullptr || (!has_count && condition == nullptr) || (rotate && !condition)) {
+    return Usage();
+  }
+  const int count = has_count ? BoardCount(argv[2]) : -1;
   if (count == 0) {
     return WrongValue(std::string("the number of boards must be 1 to 9999, not ") + argv[2]);
   }
@@ -129,6 +149,17 @@ int Generate(int argc, char** argv) {
   if (!DealFileKindFromName(format, kind)) {
     std::fprintf(stderr, "quadrelle-deals: unknown format %s (bri, dup or pbn)\n", format);
     return 2;
+  }
+  if (condition != nullptr) {
+    ConditionCommand command;
+    command.script_path = condition;
+    command.count = count > 0 ? count : 0;
+    command.first_board = first;
+    command.seed = seed_text != nullptr ? &seed : nullptr;
+    command.rotate = rotate;
+    command.kind = kind;
+    command.out = out;
+    return RunConditionCommand(command);
   }
   DealSet deals;
   if (!GenerateDeals(count, first, seed_text != nullptr ? &seed : nullptr, deals)) {
