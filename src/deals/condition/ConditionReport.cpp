@@ -27,9 +27,9 @@ std::string PrintAll(const ReportBoard& board) {
         if (!cards.empty()) cards += ' ';
         cards += RankCharacter(RankIndex(card));
       }
-      if (cards.empty()) cards = "-";
-      if (hand < 3) cards.resize(std::max<size_t>(cards.size() + 1, 20), ' ');
+      if (cards.empty()) cards.push_back('-');
       line += cards;
+      if (hand < 3) line.append(cards.size() < 20 ? 20 - cards.size() : 1, ' ');
     }
     text += line + "\n";
   }
@@ -37,16 +37,17 @@ std::string PrintAll(const ReportBoard& board) {
 }
 
 std::string PrintOneLine(const ReportBoard& board) {
-  const std::string pbn = FormatDealPbn(board.deal).substr(2);
-  std::string text;
-  size_t start = 0;
-  for (int hand = 0; hand < 4; ++hand) {
-    const size_t end = pbn.find(' ', start);
-    text += std::string(hand == 0 ? "" : " ") + "nesw"[hand] + " " +
-            pbn.substr(start, end == std::string::npos ? std::string::npos : end - start);
-    start = end + 1;
+  const std::string pbn = FormatDealPbn(board.deal);
+  std::string text = "n ";
+  for (size_t i = 2; i < pbn.size(); ++i) {
+    text += pbn[i];
+    if (pbn[i] == ' ') {
+      text += "nesw"[std::count(text.begin(), text.end(), ' ') / 2];
+      text += ' ';
+    }
   }
-  return text + "\n";
+  text += '\n';
+  return text;
 }
 
 std::string PrintPbn(const ReportBoard& board) {

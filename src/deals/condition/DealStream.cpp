@@ -51,11 +51,14 @@ uint32_t ChunkStream::Word() {
 }
 
 uint32_t ChunkStream::Uniform(uint32_t n) {
-  const uint32_t limit = (0u - n) % n;  // 2^32 mod n
-  for (;;) {
-    const uint32_t word = Word();
-    if (word >= limit) return word % n;
+  // Multiply and keep the high half; the division for 2^32 mod n is needed only for the rare
+  // low halves below n, so a shuffle costs no divisions at all most of the time.
+  uint64_t product = uint64_t{Word()} * n;
+  if (static_cast<uint32_t>(product) < n) {
+    const uint32_t limit = (0u - n) % n;  // 2^32 mod n
+    while (static_cast<uint32_t>(product) < limit) product = uint64_t{Word()} * n;
   }
+  return static_cast<uint32_t>(product >> 32);
 }
 
 DealShuffler::DealShuffler(const uint64_t predeal[4]) {

@@ -4,11 +4,13 @@
 // ChaCha20 stream: key = BLAKE2b-256 of the seed bytes, the six letters "search" and k as four
 // bytes, most significant first; stream = randombytes_buf_deterministic(key) read as far as it
 // is needed, i.e. the ChaCha20 (IETF) keystream with that key, the nonce "LibsodiumDRG" and
-// block counter 0; draws = the stream read as 32-bit words, least significant byte first. The
+// block counter 0; words = the stream read as 32-bit words, least significant byte first. The
 // deals of a chunk are shuffled one after another from its stream: the cards not predealt, in
-// ascending order, shuffled as a new board is (for i = count - 1 down to 1, j = Draw(i + 1), swap
-// cards i and j; Draw(n) passes over words below 2^32 mod n and gives the word mod n), then
-// dealt in order to North, East, South and West, each filled to 13 beside its predealt cards.
+// ascending order, for i = count - 1 down to 1, j = Draw(i + 1), swap cards i and j; then dealt
+// in order to North, East, South and West, each filled to 13 beside its predealt cards.
+// Draw(n): m = word * n in 64 bits; a word whose m has its low 32 bits below 2^32 mod n is
+// passed over (so every j is equally likely), else j is m's high 32 bits. (This multiplication
+// takes the place of the new boards' "word mod n": a division per card would halve the search.)
 // So the deals are a function of the seed and the predealt cards alone, and chunks can be
 // shuffled on any number of threads.
 #pragma once

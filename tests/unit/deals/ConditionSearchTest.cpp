@@ -50,16 +50,16 @@ TEST(ConditionSearch, TheStreamIsTheDocumentedOne) {
   Search("", static_cast<int>(kSearchChunkDeals) + 1, all, 2);
   ASSERT_EQ(all.result.status, SearchResult::Status::kFound);
   EXPECT_EQ(Pbn(all.result.boards[0]),
-            "N:Q76.J7.KQT643.A2 AK53.62.J852.K53 T4.AKT3.97.QT876 J982.Q9854.A.J94");
+            "N:K7654.96.6.K6543 83.AQ83.JT542.A9 QJ.KJ75.AK873.Q2 AT92.T42.Q9.JT87");
   EXPECT_EQ(Pbn(all.result.boards[1]),
-            "N:T62.AK654.754.93 KQJ8.QJT.6.QT754 97543.8.KT982.KJ A.9732.AQJ3.A862");
+            "N:QT8.Q43.82.QT432 J74.K865.K63.J65 9.AJT972.9754.A9 AK6532..AQJT.K87");
   // The first deal of the second chunk.
   EXPECT_EQ(Pbn(all.result.boards.back()),
-            "N:94.AKT986.54.T85 QJ532.5.QJ7.QJ93 T7.432.K9862.AK6 AK86.QJ7.AT3.742");
+            "N:97.AT8652.T64.T5 AK8432.3.J7.9876 Q65.J4.K953.AJ43 JT.KQ97.AQ82.KQ2");
   SearchRun predealt;
   Search("predeal south SAK", 1, predealt);
   EXPECT_EQ(Pbn(predealt.result.boards[0]),
-            "N:T82.A9765.Q75.62 Q753.T42.KJ64.53 AK6.KQ.T2.AKQJ97 J94.J83.A983.T84");
+            "N:J6543.A86.Q5.K54 2.J52.T7642.A963 AKT9.QT74.K93.Q2 Q87.K93.AJ8.JT87");
 }
 
 TEST(ConditionSearch, OneThreadAndManyGiveTheSameBoards) {
