@@ -60,34 +60,15 @@ int RunConditionCommand(const ConditionCommand& command) {
     std::fprintf(stderr, "quadrelle-deals: the system's random generator cannot be used\n");
     return 1;
   }
-  SearchRequest request;
-  request.script = &script;
-  request.program = &program;
-  request.boards = static_cast<int>(count);
-  if (script.generate > 0) request.max_deals = static_cast<uint64_t>(script.generate);
-  if (command.seed != nullptr) {
-    request.seed = *command.seed;
-  } else {
-    // One key from the system, then the documented stream: a system call per card is too slow.
-    request.seed = RandomSearchSeed();
-  }
-  const SearchResult result = SearchConditionDeals(request);
+  const SearchResult result = SearchConditionDeals(
+      ConditionSearchRequest(script, program, static_cast<int>(count), command.seed));
   if (result.status == SearchResult::Status::kFault) {
     return ScriptFault(command.script_path, result.fault);
   }
   if (result.status != SearchResult::Status::kFound) {
-    if (result.boards.empty()) {
-      std::fprintf(stderr,
-                   "quadrelle-deals: no deal found after %llu deals: the condition may be "
-                   "impossible\n",
-                   static_cast<unsigned long long>(result.examined));
-    } else {
-      std::fprintf(stderr,
-                   "quadrelle-deals: only %zu of %lld boards met the condition in %llu deals; "
-                   "nothing written\n",
-                   result.boards.size(), static_cast<long long>(count),
-                   static_cast<unsigned long long>(result.examined));
-    }
+    std::fprintf(stderr, "quadrelle-deals: %s%s\n",
+                 SearchShortfall(result, static_cast<int>(count)).c_str(),
+                 result.boards.empty() ? "" : "; nothing written");
     return 1;
   }
   DealSet deals;
@@ -96,15 +77,11 @@ int RunConditionCommand(const ConditionCommand& command) {
     ReportBoard board;
     board.number = command.first_board + static_cast<int>(i);
     board.script_view = result.boards[i];
-    board.deal = DealOfHands(result.boards[i].data());
-    board.dealer = script.dealer >= 0 ? script.dealer : BoardDealer(board.number);
+    board.deal = SearchBoard(result.boards[i], board.number, script.dealer, command.rotate);
+    board.dealer =
+        script.dealer >= 0 && !command.rotate ? script.dealer : BoardDealer(board.number);
     board.vulnerable = script.vulnerable >= 0 ? script.vulnerable
                                               : static_cast<int>(BoardVulnerability(board.number));
-    if (command.rotate) {
-      // The script's dealer seat goes to the board's own dealer.
-      board.deal = TurnDeal(board.deal, BoardDealer(board.number) - script.dealer);
-      board.dealer = BoardDealer(board.number);
-    }
     deals.push_back(board.deal);
     report.push_back(board);
   }

@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "BoardInfo.h"
+
 namespace {
 
 struct Hit {
@@ -151,6 +153,27 @@ class Search {
 
 }  // namespace
 
+SearchRequest ConditionSearchRequest(const ConditionScript& script, const ConditionProgram& program,
+                                     int boards, const DealSeed* seed) {
+  SearchRequest request;
+  request.script = &script;
+  request.program = &program;
+  request.boards = boards;
+  if (script.generate > 0) request.max_deals = static_cast<uint64_t>(script.generate);
+  // One seed from the system, then the documented stream: a system call per card is too slow.
+  request.seed = seed != nullptr ? *seed : RandomSearchSeed();
+  return request;
+}
+
+std::string SearchShortfall(const SearchResult& result, int boards) {
+  if (result.boards.empty()) {
+    return "no deal found after " + std::to_string(result.examined) +
+           " deals: the condition may be impossible";
+  }
+  return "only " + std::to_string(result.boards.size()) + " of " + std::to_string(boards) +
+         " boards met the condition in " + std::to_string(result.examined) + " deals";
+}
+
 SearchResult SearchConditionDeals(const SearchRequest& request) {
   return Search(request).Run();
 }
@@ -162,4 +185,9 @@ Deal TurnDeal(const Deal& deal, int turns) {
     std::copy_n(deal.HandCards(hand), kCardsInHand, turned.HandCards(to));
   }
   return turned;
+}
+
+Deal SearchBoard(const Hands& hands, int board, int script_dealer, bool rotate) {
+  const Deal deal = DealOfHands(hands.data());
+  return rotate ? TurnDeal(deal, BoardDealer(board) - script_dealer) : deal;
 }

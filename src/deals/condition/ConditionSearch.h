@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "ConditionProgram.h"
@@ -38,8 +39,23 @@ struct SearchResult {
   ScriptError fault;          // kFault: the division by zero's place
 };
 
+// A search for `boards` boards, capped by the script's generate (else kDefaultSearchCap), from
+// `seed` or, without one, a seed drawn once from the operating system. Needs
+// StartDealGenerator().
+SearchRequest ConditionSearchRequest(const ConditionScript& script, const ConditionProgram& program,
+                                     int boards, const DealSeed* seed);
+
+// Why a search that ended without all its boards is no set, for the teacher:
+// "no deal found after N deals: the condition may be impossible", or how many were found.
+std::string SearchShortfall(const SearchResult& result, int boards);
+
 // Needs StartDealGenerator().
 SearchResult SearchConditionDeals(const SearchRequest& request);
 
 // The deal turned by `turns` seats clockwise: North's hand goes to East for one turn.
 Deal TurnDeal(const Deal& deal, int turns);
+
+// A found deal as board `board`: with `rotate`, turned so that the script's dealer seat sits at
+// the board's own dealer (BoardInfo.h), so that every board of a lesson set is bid from its
+// dealer.
+Deal SearchBoard(const Hands& hands, int board, int script_dealer, bool rotate);
