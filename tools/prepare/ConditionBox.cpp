@@ -33,7 +33,9 @@ CConditionBox::CConditionBox(QWidget* parent) : QWidget(parent) {
   m_Script->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   m_Script->setPlaceholderText(
       QStringLiteral("Conditions in the dealer program's language, e.g. hcp(south) >= 15"));
-  m_Script->setMinimumHeight(110);
+  // A script keeps its own lines: room for the themes' longest, a scroll bar for longer ones.
+  m_Script->setLineWrapMode(QPlainTextEdit::NoWrap);
+  m_Script->setMinimumSize(m_Script->fontMetrics().horizontalAdvance(QString(72, 'x')), 110);
   m_Rotate = new QCheckBox(QStringLiteral("Turn each board so that the script's dealer deals it"));
   m_Rotate->setObjectName("rotateToDealer");
   m_Rotate->setChecked(true);
