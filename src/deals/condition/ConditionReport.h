@@ -11,10 +11,10 @@
 
 struct ReportBoard {
   int number = 1;
-  Deal deal;           // as written to the file (turned, with --rotate)
-  Hands script_view;   // as the script saw it, for the averages and frequencies
-  int dealer = 0;      // Hand
-  int vulnerable = 0;  // Vulnerability
+  Deal deal;            // as written to the file (turned, with --rotate)
+  Hands script_view{};  // as the script saw it, for the averages and frequencies
+  int dealer = 0;       // Hand
+  int vulnerable = 0;   // Vulnerability
 };
 
 // "Generated N hands\nProduced K hands (P% met the condition)\n", each print action's text for
