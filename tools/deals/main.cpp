@@ -78,9 +78,9 @@ constexpr const char* kHelp =
     "--generate writes N new boards (1 to 9999) numbered from B (default 1), shuffled\n"
     "with the system's cryptographic generator, or, with --seed (32 to 128 hex digits),\n"
     "from a documented stream that gives the same boards everywhere (see the man page).\n"
-    "--condition writes boards that meet the conditions of FILE, a script in the core\n"
-    "of the dealer program's language (N defaults to its produce); --rotate turns each\n"
-    "board so that the script's dealer sits at the board's own dealer.\n"
+    "--condition writes only boards that meet the script FILE, written in the core\n"
+    "of the dealer program's language (N defaults to its produce); --rotate turns\n"
+    "each board so that the script's dealer sits at the board's own dealer.\n"
     "Exit status: 0 done, 1 a file could not be read or written or no boards met the\n"
     "condition, 2 wrong call or a fault in the script.\n";
 
