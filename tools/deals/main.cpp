@@ -11,6 +11,8 @@
 //
 // Beside the listing, each file's fingerprint and its repeated deals go to standard error;
 // quadrelle-deals --commit HEX prints a seed's commitment (SetReport.h).
+// quadrelle-deals --generate [N] --condition FILE [--rotate] ...: N boards that meet the
+// condition script FILE (ConditionCommand.h).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +20,7 @@
 #include <vector>
 
 #include "BriDup.h"
+#include "ConditionCommand.h"
 #include "DealFormat.h"
 #include "DealGenerator.h"
 #include "DealWrite.h"
@@ -68,6 +71,8 @@ constexpr const char* kUsage =
     "       quadrelle-deals --write bri|dup|pbn OUT FILE\n"
     "       quadrelle-deals --generate N [--first-board B] [--seed HEX] --write bri|dup|pbn OUT\n"
     "       quadrelle-deals --commit HEX\n"
+    "       quadrelle-deals --generate [N] --condition FILE [--first-board B] [--seed HEX]\n"
+    "                       [--rotate] --write bri|dup|pbn OUT\n"
     "       quadrelle-deals --help | --version\n";
 
 constexpr const char* kHelp =
@@ -79,7 +84,11 @@ constexpr const char* kHelp =
     "from a documented stream that gives the same boards everywhere (see the man page).\n"
     "Each listed file's fingerprint and its repeated deals go to standard error.\n"
     "--commit prints the commitment of a seed, to publish before play.\n"
-    "Exit status: 0 done, 1 a file could not be read or written, 2 wrong call.\n";
+    "--condition writes only boards that meet the script FILE, written in the core\n"
+    "of the dealer program's language (N defaults to its produce); --rotate turns\n"
+    "each board so that the script's dealer sits at the board's own dealer.\n"
+    "Exit status: 0 done, 1 a file could not be read or written or no boards met the\n"
+    "condition, 2 wrong call or a fault in the script.\n";
 
 int Usage() {
   std::fputs(kUsage, stderr);
@@ -100,14 +109,18 @@ int BoardCount(const char* text) {
   return static_cast<int>(value);
 }
 
-// argv[2..]: N, then --first-board B, --seed HEX and --write FORMAT OUT in any order.
+// argv[2..]: N, then --first-board B, --seed HEX, --condition FILE, --rotate and --write FORMAT
+// OUT in any order. With a condition N may be left out.
 int Generate(int argc, char** argv) {
   if (argc < 3) return Usage();
   const char* format = nullptr;
   const char* out = nullptr;
   const char* first_text = nullptr;
   const char* seed_text = nullptr;
-  for (int arg = 3; arg < argc; ++arg) {
+  const char* condition = nullptr;
+  bool rotate = false;
+  const bool has_count = std::strncmp(argv[2], "--", 2) != 0;
+  for (int arg = has_count ? 3 : 2; arg < argc; ++arg) {
     const bool has_value = arg + 1 < argc;
     if (std::strcmp(argv[arg], "--write") == 0 && arg + 2 < argc && format == nullptr) {
       format = argv[++arg];
@@ -116,12 +129,18 @@ int Generate(int argc, char** argv) {
       first_text = argv[++arg];
     } else if (std::strcmp(argv[arg], "--seed") == 0 && has_value && !seed_text) {
       seed_text = argv[++arg];
+    } else if (std::strcmp(argv[arg], "--condition") == 0 && has_value && !condition) {
+      condition = argv[++arg];
+    } else if (std::strcmp(argv[arg], "--rotate") == 0 && !rotate) {
+      rotate = true;
     } else {
       return Usage();
     }
   }
-  if (format == nullptr) return Usage();
-  const int count = BoardCount(argv[2]);
+  if (format == nullptr || (!has_count && condition == nullptr) || (rotate && !condition)) {
+    return Usage();
+  }
+  const int count = has_count ? BoardCount(argv[2]) : -1;
   if (count == 0) {
     return WrongValue(std::string("the number of boards must be 1 to 9999, not ") + argv[2]);
   }
@@ -136,6 +155,17 @@ int Generate(int argc, char** argv) {
   if (!DealFileKindFromName(format, kind)) {
     std::fprintf(stderr, "quadrelle-deals: unknown format %s (bri, dup or pbn)\n", format);
     return 2;
+  }
+  if (condition != nullptr) {
+    ConditionCommand command;
+    command.script_path = condition;
+    command.count = count > 0 ? count : 0;
+    command.first_board = first;
+    command.seed = seed_text != nullptr ? &seed : nullptr;
+    command.rotate = rotate;
+    command.kind = kind;
+    command.out = out;
+    return RunConditionCommand(command);
   }
   DealSet deals;
   if (!GenerateDeals(count, first, seed_text != nullptr ? &seed : nullptr, deals)) {

@@ -15,15 +15,21 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
+#include <atomic>
 #include <string>
 #include <vector>
 
 #include "Analysis.h"
+#include "BoardInfo.h"
 #include "BoardSelection.h"
 #include "BriDup.h"
+#include "ConditionBox.h"
+#include "ConditionParser.h"
+#include "ConditionSearch.h"
 #include "DealGenerator.h"
 #include "DealWrite.h"
 #include "HandRecordPbn.h"
@@ -58,6 +64,18 @@ struct Analysed {
 
 }  // namespace
 
+// A condition search on the worker threads: the read script, its progress and its result.
+struct ConditionRun {
+  ConditionScript script;
+  ConditionProgram program;
+  int boards = 0;
+  int first = 1;
+  std::atomic<bool> cancel{false};
+  std::atomic<uint64_t> examined{0};
+  std::atomic<int> found{0};
+  QFutureWatcher<SearchResult>* watcher = nullptr;
+};
+
 CPrepareDialog::CPrepareDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Quadrelle: boards and hand records"));
   m_Opener = [](const QString& pdf) { QDesktopServices::openUrl(QUrl::fromLocalFile(pdf)); };
@@ -89,9 +107,28 @@ CPrepareDialog::CPrepareDialog(QWidget* parent) : QDialog(parent) {
   auto* browse_deal = new QPushButton(QStringLiteral("Browse..."));
   browse_deal->setObjectName("browseDealFile");
   generate_form->addRow(QStringLiteral("Deal file"), WithBrowse(m_DealFile, browse_deal));
+  m_Condition = new CConditionBox;
+  m_Condition->setObjectName("conditionBox");
+  generate_form->addRow(QStringLiteral("Condition"), m_Condition);
   m_Generate = new QPushButton(QStringLiteral("Generate"));
   m_Generate->setObjectName("generate");
   generate_form->addRow(QString(), m_Generate);
+  m_Progress = new QLabel;
+  m_Progress->setObjectName("searchProgress");
+  m_Cancel = new QPushButton(QStringLiteral("Cancel"));
+  m_Cancel->setObjectName("cancelSearch");
+  m_Cancel->setAutoDefault(false);
+  m_Cancel->setEnabled(false);
+  auto* progress = new QWidget;
+  auto* progress_row = new QHBoxLayout(progress);
+  progress_row->setContentsMargins(0, 0, 0, 0);
+  progress_row->addWidget(m_Progress, 1);
+  progress_row->addWidget(m_Cancel);
+  generate_form->addRow(QString(), progress);
+  m_ProgressTimer = new QTimer(this);
+  m_ProgressTimer->setInterval(200);
+  connect(m_ProgressTimer, &QTimer::timeout, this, &CPrepareDialog::ShowSearchProgress);
+  connect(m_Cancel, &QPushButton::clicked, this, &CPrepareDialog::CancelSearch);
 
   auto* record = new QGroupBox(QStringLiteral("Make a hand record"), this);
   record->setObjectName("handRecordGroup");
@@ -133,6 +170,13 @@ CPrepareDialog::CPrepareDialog(QWidget* parent) : QDialog(parent) {
   m_MakeRecord->setAutoDefault(false);
 }
 
+CPrepareDialog::~CPrepareDialog() {
+  if (m_Run) {
+    m_Run->cancel = true;
+    m_Run->watcher->waitForFinished();
+  }
+}
+
 void CPrepareDialog::FocusGenerate() {
   m_Count->setFocus();
 }
@@ -167,6 +211,9 @@ bool CPrepareDialog::Generate() {
   }
   DealFileKind kind = DealFileKind::kPbn;
   DealFileKindFromName(format.toLatin1().constData(), kind);
+  const QString script = m_Condition->Script();
+  if (!script.isEmpty())
+    return StartSearch(script, path, kind, seed_text.empty() ? nullptr : &seed);
   DealSet deals;
   if (!GenerateDeals(m_Count->value(), m_First->value(), seed_text.empty() ? nullptr : &seed,
                      deals)) {
@@ -188,6 +235,110 @@ bool CPrepareDialog::Generate() {
                         .arg(m_First->value() + m_Count->value() - 1)
                         .arg(path));
   return true;
+}
+
+bool CPrepareDialog::StartSearch(const QString& script, const QString& path, DealFileKind kind,
+                                 const DealSeed* seed) {
+  if (m_Busy) return false;
+  auto run = std::make_shared<ConditionRun>();
+  ScriptError error;
+  if (!ParseConditionScript(script.toStdString(), run->script, error) ||
+      !run->program.Compile(run->script, error)) {
+    Fail(QStringLiteral("Condition script, %1.")
+             .arg(QString::fromStdString(FormatScriptError(error))));
+    return false;
+  }
+  if (!StartDealGenerator()) {
+    Fail(QStringLiteral("The system's random generator cannot be used."));
+    return false;
+  }
+  run->boards = m_Count->value();
+  run->first = m_First->value();
+  // Turning needs a seat to turn from: a script without a dealer keeps its seats.
+  const bool rotate = m_Condition->Rotate() && run->script.dealer >= 0;
+  SearchRequest request = ConditionSearchRequest(run->script, run->program, run->boards, seed);
+  request.cancel = &run->cancel;
+  ConditionRun* progress = run.get();
+  request.progress = [progress](uint64_t examined, int found) {
+    progress->examined = examined;
+    progress->found = found;
+  };
+  run->watcher = new QFutureWatcher<SearchResult>(this);
+  connect(run->watcher, &QFutureWatcher<SearchResult>::finished, this,
+          [=, this] { SearchFinished(path, kind, rotate); });
+  m_Run = run;
+  SetBusy(true);
+  m_Cancel->setEnabled(true);
+  ShowSearchProgress();
+  m_ProgressTimer->start();
+  run->watcher->setFuture(
+      QtConcurrent::run([request = std::move(request)] { return SearchConditionDeals(request); }));
+  return true;
+}
+
+void CPrepareDialog::CancelSearch() {
+  if (m_Run) m_Run->cancel = true;
+}
+
+void CPrepareDialog::ShowSearchProgress() {
+  if (!m_Run) return;
+  m_Progress->setText(QStringLiteral("Searching: %L1 deals looked at, %2 of %3 boards found")
+                          .arg(m_Run->examined.load())
+                          .arg(m_Run->found.load())
+                          .arg(m_Run->boards));
+}
+
+void CPrepareDialog::SearchFinished(const QString& path, DealFileKind kind, bool rotate) {
+  const std::shared_ptr<ConditionRun> run = std::move(m_Run);
+  const SearchResult result = run->watcher->result();
+  run->watcher->deleteLater();
+  m_ProgressTimer->stop();
+  m_Cancel->setEnabled(false);
+  m_Progress->clear();
+  SetBusy(false);
+  if (result.status == SearchResult::Status::kCancelled) {
+    m_Status->setText(QStringLiteral("Search cancelled; nothing written."));
+    emit GenerateDone(false);
+    return;
+  }
+  if (result.status == SearchResult::Status::kFault) {
+    Fail(QStringLiteral("Condition script, %1.")
+             .arg(QString::fromStdString(FormatScriptError(result.fault))));
+    emit GenerateDone(false);
+    return;
+  }
+  if (result.status != SearchResult::Status::kFound) {
+    Fail(QStringLiteral("Nothing written: %1.")
+             .arg(QString::fromStdString(SearchShortfall(result, run->boards))));
+    emit GenerateDone(false);
+    return;
+  }
+  DealSet deals;
+  for (size_t i = 0; i < result.boards.size(); ++i) {
+    deals.push_back(SearchBoard(result.boards[i], run->first + static_cast<int>(i),
+                                run->script.dealer, rotate));
+  }
+  TraceCapture capture;
+  if (!WriteDealFile(path.toLocal8Bit().constData(), deals, kind, run->first)) {
+    Fail(QStringLiteral("%1 could not be written: %2")
+             .arg(path, Reason(capture, "File could not be written")));
+    emit GenerateDone(false);
+    return;
+  }
+  m_DealFile->setText(path);
+  m_Source->setText(path);
+  m_Pdf->clear();
+  const double share = 100.0 * static_cast<double>(deals.size()) /
+                       static_cast<double>(std::max<uint64_t>(result.examined, 1));
+  m_Status->setText(QStringLiteral("%1 boards (%2 to %3) written to %4; %L5 deals looked at, "
+                                   "%6% met the condition")
+                        .arg(deals.size())
+                        .arg(run->first)
+                        .arg(run->first + static_cast<int>(deals.size()) - 1)
+                        .arg(path)
+                        .arg(result.examined)
+                        .arg(share, 0, 'g', 3));
+  emit GenerateDone(true);
 }
 
 QString CPrepareDialog::DefaultPdfPath(const QString& deal_file) {

@@ -6,27 +6,39 @@
 #include <QDialog>
 #include <QString>
 #include <functional>
+#include <memory>
 
+#include "DealGenerator.h"
+#include "DealWrite.h"
+
+class CConditionBox;
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QTimer;
+struct ConditionRun;
 
 class CPrepareDialog : public QDialog {
   Q_OBJECT
 
  public:
   explicit CPrepareDialog(QWidget* parent = nullptr);
+  // Stops a search still running, and waits for it.
+  ~CPrepareDialog() override;
 
   // Which part the window opens on, as the deal-tool and print-tool buttons ask.
   void FocusGenerate();
   void FocusHandRecord(const QString& deal_file);
 
   // Writes the set the generate fields describe. False (with a message box) when a field is
-  // wrong or the file cannot be written.
+  // wrong or the file cannot be written. With a condition script the boards are searched for
+  // on worker threads: true then means the search started, and GenerateDone tells the end.
   bool Generate();
+  // Stops a running search; nothing is written.
+  void CancelSearch();
   // Starts the hand record of the file in the hand-record fields; HandRecordDone tells the end.
   // False (with a message box) when it cannot start.
   bool MakeHandRecord();
@@ -43,10 +55,15 @@ class CPrepareDialog : public QDialog {
 
  signals:
   void HandRecordDone(bool written);
+  void GenerateDone(bool written);
 
  private:
   void OnBrowseDealFile();
   void OnBrowseRecordSource();
+  bool StartSearch(const QString& script, const QString& path, DealFileKind kind,
+                   const DealSeed* seed);
+  void SearchFinished(const QString& path, DealFileKind kind, bool rotate);
+  void ShowSearchProgress();
   void SetBusy(bool busy);
   void Fail(const QString& text);
 
@@ -56,6 +73,11 @@ class CPrepareDialog : public QDialog {
   QComboBox* m_Format = nullptr;
   QLineEdit* m_DealFile = nullptr;
   QPushButton* m_Generate = nullptr;
+  CConditionBox* m_Condition = nullptr;
+  QLabel* m_Progress = nullptr;
+  QPushButton* m_Cancel = nullptr;
+  QTimer* m_ProgressTimer = nullptr;
+  std::shared_ptr<ConditionRun> m_Run;  // the search running, if any
   QLineEdit* m_Source = nullptr;
   QLineEdit* m_Range = nullptr;
   QLineEdit* m_Pdf = nullptr;

@@ -1,6 +1,8 @@
 // quadrelle-screens DIR: takes a picture of the main window with each of its pages, for the
-// operator's guide. scripts/screenshots runs it under a virtual X display.
+// operator's guide; quadrelle-screens --prepare DIR the picture of quadrelle-prepare's lesson-set
+// part. scripts/screenshots runs both under a virtual X display.
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPainter>
@@ -16,6 +18,7 @@
 #include "GenericChildDialog.h"
 #include "MachineFilter.h"
 #include "Page_DealMenu.h"
+#include "PrepareDialog.h"
 #include "RunSections.h"
 #include "Settings.h"
 #include "SimSlot.h"
@@ -148,19 +151,36 @@ bool ResumedRun(CMainDlg& dialog, const QDir& out) {
   return Save(dialog.grab(), out, QStringLiteral("7-run-resumed.png"));
 }
 
+// quadrelle-prepare's "Make a set of boards" with the 1NT lesson theme in its condition box.
+bool LessonSetPicture(const QDir& out) {
+  CPrepareDialog dialog;
+  dialog.show();
+  Settle();
+  auto* theme = dialog.findChild<QComboBox*>(QStringLiteral("conditionTheme"));
+  if (theme == nullptr) return false;
+  theme->setCurrentIndex(1);
+  emit theme->activated(1);
+  Settle();
+  QWidget* group = dialog.findChild<QWidget*>(QStringLiteral("generateGroup"));
+  return group != nullptr && Save(group->grab(), out, QStringLiteral("10-lesson-set.png"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: quadrelle-screens DIR\n");
+  const bool prepare = argc == 3 && std::string(argv[1]) == "--prepare";
+  if (argc != 2 && !prepare) {
+    std::fprintf(stderr, "usage: quadrelle-screens [--prepare] DIR\n");
     return 2;
   }
   QApplication application(argc, argv);
-  const QDir out(QString::fromLocal8Bit(argv[1]));
+  const char* dir = argv[argc - 1];
+  const QDir out(QString::fromLocal8Bit(dir));
   if (!out.exists() && !QDir().mkpath(out.path())) {
-    std::fprintf(stderr, "cannot create %s\n", argv[1]);
+    std::fprintf(stderr, "cannot create %s\n", dir);
     return 1;
   }
+  if (prepare) return LessonSetPicture(out) ? 0 : 1;
   TraceSetStandardOutput(nullptr);
   QCoreApplication::setOrganizationName(QStringLiteral("Mirelon Consulting"));
   QCoreApplication::setApplicationName(QStringLiteral("Quadrelle"));

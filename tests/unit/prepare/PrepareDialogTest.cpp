@@ -8,14 +8,19 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <memory>
 
+#include "BoardInfo.h"
 #include "BriDup.h"
+#include "ConditionParser.h"
 #include "DealGenerator.h"
+#include "LessonThemes.h"
 #include "MessageBox.h"
 #include "PrepareDialog.h"
 #include "log.h"
@@ -173,6 +178,69 @@ TEST_F(PrepareDialogTest, PdfGoesBesideTheDealFileOrToTheDocumentsFolder) {
   // A folder that cannot be written, as the installed sample session's.
   const QString pdf = CPrepareDialog::DefaultPdfPath("/nonexistent/share/sample-session.pbn");
   EXPECT_TRUE(pdf == Path("Documents/sample-session.pdf")) << pdf.toStdString();
+}
+
+// A lesson set: the 1NT theme, each board turned so that its dealer holds the opening hand,
+// checked from the cards alone.
+TEST_F(PrepareDialogTest, AConditionThemeMakesALessonSetBidFromEachDealer) {
+  auto* theme = Find<QComboBox>("conditionTheme");
+  ASSERT_EQ(theme->count(), 1 + static_cast<int>(std::size(kLessonThemes)));
+  emit theme->activated(1);
+  EXPECT_EQ(Find<QPlainTextEdit>("conditionScript")->toPlainText(), kLessonThemes[0].script);
+  Find<QSpinBox>("boardCount")->setValue(5);
+  Find<QSpinBox>("firstBoard")->setValue(3);
+  Set("seed", kSeed);
+  Set("dealFile", Path("nt.pbn"));
+  QSignalSpy done(dialog_.get(), &CPrepareDialog::GenerateDone);
+  MessageBoxCapture boxes;
+  ASSERT_TRUE(dialog_->Generate());
+  ASSERT_TRUE(done.wait(30000));
+  EXPECT_TRUE(done.at(0).at(0).toBool()) << Status().toStdString();
+  EXPECT_TRUE(boxes.requests.empty());
+  EXPECT_TRUE(Status().startsWith("5 boards (3 to 7) written to " + Path("nt.pbn") + "; "));
+  DealSet deals;
+  ASSERT_TRUE(LoadDealFile(Path("nt.pbn").toLocal8Bit().constData(), deals));
+  ASSERT_EQ(deals.size(), 5u);
+  for (size_t i = 0; i < deals.size(); ++i) {
+    const int dealer = BoardDealer(3 + static_cast<int>(i));
+    int lengths[4] = {0, 0, 0, 0};
+    for (int k = 0; k < kCardsInHand; ++k) ++lengths[SuitIndex(deals[i].HandCards(dealer)[k])];
+    // Balanced: no singleton or void, one doubleton at most.
+    const auto count = [&lengths](int length) { return std::count(lengths, lengths + 4, length); };
+    const int points = HighCardPoints(deals[i], dealer);
+    EXPECT_TRUE(points >= 15 && points <= 17 && lengths[kSpades] < 5 && lengths[kHearts] < 5 &&
+                count(0) + count(1) == 0 && count(2) <= 1)
+        << "board " << 3 + i;
+  }
+  // Every ready theme is a script the reader takes, South its dealer.
+  for (const LessonTheme& t : kLessonThemes) {
+    ConditionScript script;
+    ScriptError error;
+    EXPECT_TRUE(ParseConditionScript(t.script, script, error)) << t.name << ": " << error.message;
+    EXPECT_EQ(script.dealer, kSouth) << t.name;
+  }
+}
+
+TEST_F(PrepareDialogTest, AFaultyOrCancelledSearchWritesNothing) {
+  Set("dealFile", Path("lesson.pbn"));
+  auto* script = Find<QPlainTextEdit>("conditionScript");
+  script->setPlainText("hcp(south) > 10 &&\n  tricks(south, spades) > 9");
+  {
+    MessageBoxCapture boxes;
+    EXPECT_FALSE(dialog_->Generate());
+    ASSERT_EQ(boxes.requests.size(), 1u);
+    EXPECT_EQ(Status(), "Condition script, line 2, column 3: 'tricks' is not supported.");
+  }
+  script->setPlainText("hcp(north) > 37");
+  QSignalSpy done(dialog_.get(), &CPrepareDialog::GenerateDone);
+  ASSERT_TRUE(dialog_->Generate());
+  EXPECT_FALSE(Find<QPushButton>("generate")->isEnabled());
+  Find<QPushButton>("cancelSearch")->click();
+  ASSERT_TRUE(done.wait(30000));
+  EXPECT_FALSE(done.at(0).at(0).toBool());
+  EXPECT_EQ(Status(), "Search cancelled; nothing written.");
+  EXPECT_TRUE(Find<QPushButton>("generate")->isEnabled());
+  EXPECT_FALSE(QFile::exists(Path("lesson.pbn")));
 }
 
 }  // namespace
