@@ -32,6 +32,7 @@
 #include "ConditionSearch.h"
 #include "DealGenerator.h"
 #include "DealWrite.h"
+#include "Fingerprint.h"
 #include "HandRecordPbn.h"
 #include "HandRecordPdf.h"
 #include "MessageBox.h"
@@ -374,6 +375,8 @@ bool CPrepareDialog::MakeHandRecord() {
       return false;
     }
   }
+  // The whole file's, as the deal menu shows it for the boards being dealt.
+  const HandRecordMarks marks{QString::fromStdString(DealSetFingerprint(deals)), QString()};
   std::vector<AnalysedBoard> boards = SelectBoards(deals, numbers, first, last);
   if (boards.empty()) {
     Fail(QStringLiteral("%1 holds no boards %2.").arg(source, m_Range->text().trimmed()));
@@ -406,7 +409,7 @@ bool CPrepareDialog::MakeHandRecord() {
       return;
     }
     QString reason;
-    if (!WriteHandRecordPdf(pdf, done.boards, title, reason)) {
+    if (!WriteHandRecordPdf(pdf, done.boards, title, reason, marks)) {
       Fail(QStringLiteral("%1 could not be written: %2").arg(pdf, reason));
       emit HandRecordDone(false);
       return;
