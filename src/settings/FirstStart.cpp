@@ -25,5 +25,9 @@ bool StoreFirstStartDefaults() {
       stored = WriteSettingInt(kSection, entry.name, entry.value) && stored;
     }
   }
+  // The two tool paths are there from the start too, empty: no tool of the operator's own.
+  for (const char* tool : {"DealTool", "PrintTool"}) {
+    stored = WriteSettingString(kSection, tool, "") && stored;
+  }
   return stored && WriteSettingInt(kSection, "CardBarcode", ParameterDefaultValue("CardBarcode"));
 }

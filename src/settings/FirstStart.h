@@ -17,7 +17,8 @@ inline constexpr ParameterDefault kParameterDefaults[] = {
 // The first-start value of one parameter; 0 for a name that has none.
 int ParameterDefaultValue(const char* name);
 
-// Stores every first-start value when the store has no "CardBarcode" yet (a new user, or a store
+// Stores every first-start value, and the two tool paths "DealTool" and "PrintTool" as empty
+// texts, when the store has no "CardBarcode" yet (a new user, or a store
 // that never got past its first start). A store that has one is never touched. True when the
 // values were stored; false when the store already had them or a write failed (the store
 // traces that).

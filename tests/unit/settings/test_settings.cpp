@@ -163,6 +163,9 @@ TEST_F(SettingsTest, FirstStartDefaultsFillOnlyAnEmptyStore) {
   }
   EXPECT_EQ(ReadSettingInt("Parameters", "buttonstart", -1), 1);
   EXPECT_EQ(ReadSettingInt("Parameters", "traystart", -1), 1);
+  for (const char* tool : {"DealTool", "PrintTool"}) {
+    EXPECT_EQ(ReadSettingString("Parameters", tool, "missing"), "") << tool;
+  }
   EXPECT_FALSE(StoreFirstStartDefaults());
 
   ASSERT_TRUE(WriteSettingInt("Parameters", "CardBarcode", 1));
