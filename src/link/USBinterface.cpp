@@ -2,9 +2,6 @@
 // The bulk machine's pipes and enumeration are in RwBulk.cpp.
 #include "USBinterface.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +12,7 @@
 
 #include "MachineIds.h"
 #include "MachineNotices.h"
+#include "System.h"
 #include "platform/Backends.h"
 #include "platform/Reactor.h"
 
@@ -88,17 +86,7 @@ void EnableEmulatorLink(bool on) {
 
 const char* LoginName() {
   // Looked up once: it does not change while the program runs, and every exchange needs it.
-  static const std::string name = [] {
-    passwd entry;
-    passwd* found = nullptr;
-    char scratch[1024];
-    if (getpwuid_r(geteuid(), &entry, scratch, sizeof scratch, &found) == 0 && found != nullptr &&
-        found->pw_name != nullptr) {
-      return std::string(found->pw_name).substr(0, 79);
-    }
-    const char* user = std::getenv("USER");
-    return std::string(user != nullptr ? user : "").substr(0, 79);
-  }();
+  static const std::string name = qsys::LoginName().substr(0, 79);
   return name.c_str();
 }
 
