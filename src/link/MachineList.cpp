@@ -36,7 +36,7 @@ void ListBulk(std::vector<MachineListing>* out) {
     machine.kind = "bulk";
     machine.path = record.path;
     machine.serial = record.serial;
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     // The interface can be claimed by one program only: a refusal means another has it.
     machine.held =
         !backend->Open(machine.path + "\\PIPE01", qplatform::OpenMode::kExclusiveWrite, &error);
@@ -47,7 +47,7 @@ void ListBulk(std::vector<MachineListing>* out) {
 void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other) {
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
   std::vector<qplatform::InterfaceEntry> entries;
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) return;
   for (const qplatform::InterfaceEntry& entry : entries) {
     if (entry.enum_error != 0 || entry.detail_failed) continue;
@@ -57,7 +57,7 @@ void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other)
     std::unique_ptr<qplatform::DeviceHandle> handle =
         backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
     if (!handle) {
-      if (error == qplatform::kErrorSharingViolation) continue;  // this process holds it
+      if (error == LinkError::kSharingViolation) continue;  // this process holds it
       machine.held = true;
       out->push_back(machine);
       continue;

@@ -45,7 +45,7 @@ enum class Waited { kDone, kResultError, kPacketTimeout, kGlobalTimeout, kAbando
 
 // Waits for the pending transfer on its event in steps of 10 ms until it finishes or the clock
 // passes a deadline plus `grace`. No packet deadline: pass nullptr.
-Waited WaitTransfer(DeviceHandle& handle, uint32_t* bytes, uint32_t* error,
+Waited WaitTransfer(DeviceHandle& handle, uint32_t* bytes, LinkError* error,
                     const uint32_t* packet_deadline, uint32_t global_deadline, uint32_t grace) {
   for (;;) {
     switch (handle.WaitPending(10)) {
@@ -77,9 +77,10 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
   LinkCall call;
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
   std::vector<qplatform::InterfaceEntry> entries;
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
-    TRACE_FAILURE('W', "SetupDiGetClassDevs failed with %u\n", error);
+    TRACE_FAILURE('W', ErrorOr(error, LinkError::kGenFailure),
+                  "SetupDiGetClassDevs failed with %u\n", LinkErrorNumber(error));
     return 0;
   }
   machine_notices::Listed('B', entries);
@@ -88,7 +89,8 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
     const qplatform::InterfaceEntry& entry = entries[member];
     if (entry.enum_error != 0) {
-      TRACE_FAILURE('W', "Some other error %i\n", static_cast<int>(entry.enum_error));
+      TRACE_FAILURE('W', LinkErrorFromNumber(entry.enum_error), "Some other error %i\n",
+                    static_cast<int>(entry.enum_error));
       continue;
     }
     if (entry.detail_failed) continue;
@@ -102,14 +104,14 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     std::unique_ptr<DeviceHandle> probe = backend->Open(path, qplatform::OpenMode::kProbe, &error);
     if (!probe) {
       TRACE('D', "FAILED to open %s\n", path.c_str());
-      if (error == qplatform::kErrorAccessDenied &&
+      if (error == LinkError::kAccessDenied &&
           machine_notices::Note('B', path, machine_notices::kNoPermission)) {
         TRACE('W', machine_notices::kNoPermission, path.c_str());
       }
       continue;
     }
     if (!pattern.Match(path.c_str())) {
-      TRACE_FAILURE('W', "Found an unmatching device %s\n", path.c_str());
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Found an unmatching device %s\n", path.c_str());
       continue;
     }
     char instance[256];
@@ -144,19 +146,18 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
 
   const ConnectionRecord& record = found.front();
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   const std::string write_path = std::string(record.path) + kWritePipe;
   std::unique_ptr<DeviceHandle> write_handle =
       backend->Open(write_path, qplatform::OpenMode::kExclusiveWrite, &error);
   if (!write_handle) {
     TRACE('T', "Err opening:_%s_\n", write_path.c_str());
     TRACE('I', "Error opening write pipe %i\n", static_cast<int>(error));
-    if (error == qplatform::kErrorAccessDenied) {
+    if (error == LinkError::kAccessDenied) {
       if (machine_notices::Note('B', record.path, machine_notices::kNoPermission)) {
         TRACE('W', machine_notices::kNoPermission, record.path);
       }
-    } else if (error == qplatform::kErrorSharingViolation ||
-               error == qplatform::kErrorLockViolation) {
+    } else if (error == LinkError::kSharingViolation || error == LinkError::kLockViolation) {
       // Machines this process holds are not tried: the pipe belongs to another program.
       if (machine_notices::Note('B', record.path, machine_notices::kInUse)) {
         TRACE('W', machine_notices::kInUse, record.path);
@@ -168,7 +169,7 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
   std::unique_ptr<DeviceHandle> read_handle =
       backend->Open(read_path, qplatform::OpenMode::kExclusiveRead, &error);
   if (!read_handle) {
-    TRACE_FAILURE('W', "Error opening read pipe %i\n", static_cast<int>(error));
+    TRACE_FAILURE('W', error, "Error opening read pipe %i\n", static_cast<int>(error));
     return nullptr;
   }
   machine_notices::Opened(record.path);
@@ -177,7 +178,7 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
     TRACE('T', "Bulk pipes opened\n");
     return device;
   }
-  TRACE_FAILURE('W', "USB init error\n");
+  TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "USB init error\n");
   delete device;
   return nullptr;
 }
@@ -189,13 +190,13 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
   const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
   uint32_t packet_deadline = global_deadline + 10;
   if (!m_WriteHandle) {
-    TRACE_FAILURE('W', "Handle is rotten %u\n", kInvalidHandleValue);
+    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Handle is rotten %u\n", kInvalidHandleValue);
     return 0;
   }
   const size_t total = count > 0 ? static_cast<size_t>(count) : 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[total * kPacketSize + 1]);
   if (!block) {
-    TRACE_FAILURE('C', "Malloc failed\n");
+    TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "Malloc failed\n");
     return 0;
   }
   for (size_t i = 0; i < total; ++i) {
@@ -207,18 +208,18 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
     const int chunk = std::min(kPacketsPerWrite, count - done);
     const uint32_t asked = static_cast<uint32_t>(chunk) * kPacketSize;
     uint32_t written = 0;
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     switch (m_WriteHandle->Write(block.get() + static_cast<size_t>(done) * kPacketSize, asked,
                                  &written, &error)) {
       case IoStart::kCompleted:
         TRACE('I', "Direct write\n");
         if (written < asked) {
-          TRACE_FAILURE('W', "Written != WriteLen\n");
+          TRACE_FAILURE('W', LinkError::kGenFailure, "Written != WriteLen\n");
           ok = false;
         }
         break;
       case IoStart::kFailed:
-        TRACE_FAILURE('W', "Write failed %i\n", static_cast<int>(error));
+        TRACE_FAILURE('W', error, "Write failed %i\n", static_cast<int>(error));
         ok = false;
         break;
       case IoStart::kPending:
@@ -226,7 +227,7 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
                              kGrace)) {
           case Waited::kDone:
             if (written < asked) {
-              TRACE_FAILURE('W', "Written != WriteLen\n");
+              TRACE_FAILURE('W', LinkError::kGenFailure, "Written != WriteLen\n");
               ok = false;
             } else if (packet_timeout != -1) {
               packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
@@ -245,11 +246,11 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
             ok = false;
             break;
           case Waited::kAbandoned:
-            TRACE_FAILURE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', LinkError::kOperationAborted, "WAIT_ABANDONED");
             ok = false;
             break;
           case Waited::kWrongReturn:
-            TRACE_FAILURE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', LinkError::kGenFailure, "Wrong return type\n");
             ok = false;
             break;
         }
@@ -279,7 +280,7 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
   }
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!block) {
-    TRACE_FAILURE('C', "No buffer\n");
+    TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "No buffer\n");
     return 0;
   }
   const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
@@ -292,17 +293,17 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
     const uint32_t asked = static_cast<uint32_t>(units) * kPacketSize;
     TRACE('T', "Reading %i bytes\n", static_cast<int>(asked));
     uint32_t got = 0;
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     switch (m_ReadHandle->Read(block.get(), asked, &got, &error)) {
       case IoStart::kCompleted:
         TRACE('I', "Direct read\n");
         if (got != asked) {
-          TRACE_FAILURE('W', "Read != ReadLen\n");
+          TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
           failed = true;
         }
         break;
       case IoStart::kFailed:
-        TRACE_FAILURE('W', "Read failed %i\n", static_cast<int>(error));
+        TRACE_FAILURE('W', error, "Read failed %i\n", static_cast<int>(error));
         failed = true;
         break;
       case IoStart::kPending:
@@ -310,30 +311,32 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
             WaitTransfer(*m_ReadHandle, &got, &error, &packet_deadline, global_deadline, kGrace)) {
           case Waited::kDone:
             if (got != asked) {
-              TRACE_FAILURE('W', "Read != ReadLen\n");
+              TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
               failed = true;
             } else if (packet_timeout != -1) {
               packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
             }
             break;
           case Waited::kResultError:
-            TRACE_FAILURE('W', "Read fail (%i)\n", static_cast<int>(error));
+            TRACE_FAILURE('W', error, "Read fail (%i)\n", static_cast<int>(error));
             failed = true;
             break;
           case Waited::kPacketTimeout:
-            TRACE_FAILURE('W', "Packet timeout at %i of %i packets\n", count - stored, count);
+            TRACE_FAILURE('W', LinkError::kSemTimeout, "Packet timeout at %i of %i packets\n",
+                          count - stored, count);
             failed = true;
             break;
           case Waited::kGlobalTimeout:
-            TRACE_FAILURE('W', "Global timeout at %i of %i packets\n", count - stored, count);
+            TRACE_FAILURE('W', LinkError::kSemTimeout, "Global timeout at %i of %i packets\n",
+                          count - stored, count);
             failed = true;
             break;
           case Waited::kAbandoned:
-            TRACE_FAILURE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', LinkError::kOperationAborted, "WAIT_ABANDONED");
             failed = true;
             break;
           case Waited::kWrongReturn:
-            TRACE_FAILURE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', LinkError::kGenFailure, "Wrong return type\n");
             failed = true;
             break;
         }
@@ -354,10 +357,10 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
     m_ReadHandle->ResetEvent(nullptr);
   }
   if (failed) {
-    TRACE_FAILURE('W', "Fail in receive buffer\n");
-    uint32_t error = 0;
+    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "Fail in receive buffer\n");
+    LinkError error = LinkError::kSuccess;
     if (!m_ReadHandle->CancelIo(&error))
-      TRACE_FAILURE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+      TRACE_FAILURE('W', error, "\nCancelIO failed %i\n", static_cast<int>(error));
   }
   return !failed && stored == count ? 1 : 0;
 }
@@ -368,15 +371,15 @@ int UsbInterface::FlushReceivePipe() {
   if (!m_ReadHandle) return 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!block) {
-    TRACE_FAILURE('C', "No buffer\n");
+    TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "No buffer\n");
     return 0;
   }
   int flushed = 0;
   std::string summary;
   for (;;) {
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     if (!m_ReadHandle->ResetEvent(&error)) {
-      TRACE_FAILURE('W', "ResetEvent fail (%i)\n", static_cast<int>(error));
+      TRACE_FAILURE('W', error, "ResetEvent fail (%i)\n", static_cast<int>(error));
       break;
     }
     uint32_t got = 0;
@@ -385,7 +388,7 @@ int UsbInterface::FlushReceivePipe() {
       case IoStart::kCompleted:
         TRACE('I', "Direct read\n");
         if (got != kPacketSize) {
-          TRACE_FAILURE('W', "Read != ReadLen\n");
+          TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
           stop = true;
         }
         break;
@@ -397,7 +400,7 @@ int UsbInterface::FlushReceivePipe() {
         switch (WaitTransfer(*m_ReadHandle, &got, &error, nullptr, deadline, 0)) {
           case Waited::kDone:
             if (got != kPacketSize) {
-              TRACE_FAILURE('W', "Read != ReadLen\n");
+              TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
               stop = true;
             }
             break;
@@ -406,7 +409,7 @@ int UsbInterface::FlushReceivePipe() {
             stop = true;
             break;
           case Waited::kAbandoned:
-            TRACE_FAILURE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', LinkError::kOperationAborted, "WAIT_ABANDONED");
             stop = true;
             break;
           case Waited::kPacketTimeout:
@@ -415,7 +418,7 @@ int UsbInterface::FlushReceivePipe() {
             stop = true;
             break;
           case Waited::kWrongReturn:
-            TRACE_FAILURE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', LinkError::kGenFailure, "Wrong return type\n");
             stop = true;
             break;
         }
@@ -429,8 +432,8 @@ int UsbInterface::FlushReceivePipe() {
     TRACE('I', "Flushed %i bytes\n", flushed);
     TRACE('I', "Flushed %s \n", summary.c_str());
   }
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (!m_ReadHandle->CancelIo(&error))
-    TRACE_FAILURE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+    TRACE_FAILURE('W', error, "\nCancelIO failed %i\n", static_cast<int>(error));
   return flushed;
 }

@@ -62,7 +62,7 @@ void ResetConnectionMutexForTests() {
 int LockConnectionMutex() {
   if (!g_connection_mutex) {
     g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
-    TRACE_FAILURE('W', "ConnectionList mutex was init'ed\n");
+    TRACE_FAILURE('W', LinkError::kInvalidHandle, "ConnectionList mutex was init'ed\n");
   }
   const uint32_t start = qclock::GetTickCount();
   for (;;) {
@@ -70,13 +70,13 @@ int LockConnectionMutex() {
     if (qclock::GetTickCount() - start >= 100) break;
     qclock::Sleep(1);
   }
-  TRACE_FAILURE('C', "Connection mutex timeout\n");
+  TRACE_FAILURE('C', LinkError::kSemTimeout, "Connection mutex timeout\n");
   return 0;
 }
 
 void ReleaseConnectionMutex() {
   if (!g_connection_mutex || !g_connection_mutex->Release()) {
-    TRACE_FAILURE('C', "Connection mutex release error\n");
+    TRACE_FAILURE('C', LinkError::kNotOwner, "Connection mutex release error\n");
   }
 }
 
@@ -144,10 +144,11 @@ int UsbInterface::ClientInit() {
   LinkCall call;
   if (m_ClientInitialised) return 1;
   TRACE('I', "ClientInit\n");
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (!m_ReadHandle ||
       !m_ReadHandle->ReadEx(m_RxBuffer, kPacketRecordSize, &m_ReadOverlapped, RXDone, &error)) {
-    TRACE_FAILURE('W', "Receive buffer error getting result\n");
+    TRACE_FAILURE('W', m_ReadHandle ? error : LinkError::kInvalidHandle,
+                  "Receive buffer error getting result\n");
     return 0;
   }
   m_ClientInitialised = true;
@@ -182,9 +183,9 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
   qclock::SleepEx(1, true);
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
   std::vector<qplatform::InterfaceEntry> entries;
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
-    TRACE_FAILURE('W', "Could not attach to PnP node");
+    TRACE_FAILURE('W', ErrorOr(error, LinkError::kGenFailure), "Could not attach to PnP node");
     return nullptr;
   }
   machine_notices::Listed('H', entries);
@@ -194,7 +195,8 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     const qplatform::InterfaceEntry& entry = entries[member];
     if (entry.enum_error != 0) continue;
     if (entry.detail_failed || entry.path.size() >= 256) {
-      TRACE_FAILURE('W', "Could not find the system name for this Device\n");
+      TRACE_FAILURE('W', LinkError::kFileNotFound,
+                    "Could not find the system name for this Device\n");
       continue;
     }
     std::unique_ptr<DeviceHandle> handle =
@@ -202,10 +204,10 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     if (!handle) {
       TRACE('T', "Createfile failed %i\n", member);
       // Said once per plug-in: the search comes back every 200 ms.
-      if (error == qplatform::kErrorAccessDenied &&
+      if (error == LinkError::kAccessDenied &&
           machine_notices::Note('H', entry.path, machine_notices::kNoPermission)) {
         TRACE('W', machine_notices::kNoPermission, entry.path.c_str());
-      } else if (error == qplatform::kErrorLockViolation &&
+      } else if (error == LinkError::kLockViolation &&
                  machine_notices::Note('H', entry.path, machine_notices::kInUse)) {
         TRACE('W', machine_notices::kInUse, entry.path.c_str());
       }
@@ -218,7 +220,7 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     TRACE('I', "Product ID : %s\n", product.c_str());
     qplatform::HidAttributes attributes;
     if (!handle->GetAttributes(&attributes)) {
-      TRACE_FAILURE('W', "Error getting attributes\n");
+      TRACE_FAILURE('W', LinkError::kGenFailure, "Error getting attributes\n");
       continue;
     }
     if (attributes.vendor_id != machine_ids::kVendor ||
@@ -232,14 +234,14 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     TRACE('I', "Manf : %s\n", Narrow(wide).c_str());
     if (!handle->GetSerialNumberString(&wide)) {
       handle.reset();
-      TRACE_FAILURE('W', "Error getting serial number\n");
+      TRACE_FAILURE('W', LinkError::kGenFailure, "Error getting serial number\n");
       continue;
     }
     const std::string serial = Narrow(wide);
     TRACE('I', "Serial num : %s\n", serial.c_str());
     uint32_t id = 0;
     if (!machine_ids::HidIdFromSerial(serial, &id)) {
-      TRACE_FAILURE('W', "Illigal ID %s\n", serial.c_str());
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Illigal ID %s\n", serial.c_str());
       continue;
     }
     if (!which.Matches(id, serial)) {
@@ -260,7 +262,7 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     UsbInterface* device = new (std::nothrow) UsbInterface(record);
     if (device == nullptr) {
       handle.reset();
-      TRACE_FAILURE('C', "Error in new\n");
+      TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "Error in new\n");
       return nullptr;
     }
     device->SetProduct(product.c_str());
@@ -269,7 +271,7 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
       TRACE('I', "HID opened\n");
       return device;
     }
-    TRACE_FAILURE('W', "USB init error\n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "USB init error\n");
     delete device;
     return nullptr;
   }
@@ -378,8 +380,9 @@ void UsbInterface::ReleaseBuffer() {
   if (m_BufferMutex) m_BufferMutex->Release();
 }
 
-bool UsbInterface::StartNextWrite() {
+bool UsbInterface::StartNextWrite(LinkError* error) {
   m_TxDone = false;
+  *error = LinkError::kSuccess;
   // A write an earlier send gave up on is still reading the staging record; its TXDone goes on
   // with the queue once the device takes it.
   if (m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), true)) {
@@ -388,9 +391,12 @@ bool UsbInterface::StartNextWrite() {
   m_WriteOverlapped = Overlapped{this};
   m_TxStaging = m_TxQueue.front();
   m_TxQueue.pop_front();
-  uint32_t error = 0;
-  return m_ReadHandle && m_ReadHandle->WriteEx(m_TxStaging.bytes, kPacketRecordSize,
-                                               &m_WriteOverlapped, TXDone, &error);
+  if (!m_ReadHandle) {
+    *error = LinkError::kInvalidHandle;
+    return false;
+  }
+  return m_ReadHandle->WriteEx(m_TxStaging.bytes, kPacketRecordSize, &m_WriteOverlapped, TXDone,
+                               error);
 }
 
 int UsbInterface::SendBuffer(const PacketRecord* packets, int count, int global_timeout,
@@ -405,45 +411,46 @@ int UsbInterface::SendBufferInterrupt(const PacketRecord* packets, int count, in
   m_IoErrors = 0;
   const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
   if (!m_ReadHandle) {
-    TRACE_FAILURE('W', "Handle is rotten %u\n", kInvalidHandleValue);
+    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Handle is rotten %u\n", kInvalidHandleValue);
     return 0;
   }
-  if (!m_TxQueue.empty()) TRACE_FAILURE('W', "Send buffer is not empty\n");
+  if (!m_TxQueue.empty()) TRACE_FAILURE('W', LinkError::kBusy, "Send buffer is not empty\n");
   for (int i = 0; i < count; ++i) m_TxQueue.push_back(packets[i]);
   if (m_TxQueue.empty()) {
     m_TxDone = true;
-    TRACE_FAILURE('C', "Empty\n");
-  } else if (!StartNextWrite()) {
-    TRACE_FAILURE('W', "WriteFileEx call failed\n");
+    TRACE_FAILURE('C', LinkError::kInvalidParameter, "Empty\n");
+  } else if (LinkError error; !StartNextWrite(&error)) {
+    TRACE_FAILURE('W', error, "WriteFileEx call failed\n");
     return 0;
   }
   while (!Passed(deadline)) {
     qclock::SleepEx(1, true);
     if (m_TxDone) return 1;
     if (m_IoErrors != 0) {
-      TRACE_FAILURE('W', "IO error\n");
+      TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "IO error\n");
       return 0;
     }
   }
-  TRACE_FAILURE('W', "Timeout in Sendbuffer\n");
+  TRACE_FAILURE('W', LinkError::kSemTimeout, "Timeout in Sendbuffer\n");
   return 0;
 }
 
-void UsbInterface::TXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
+void UsbInterface::TXDone(LinkError error, uint32_t bytes, Overlapped* overlapped) {
   auto* self = static_cast<UsbInterface*>(overlapped->context);
   bool failed = false;
   if (!self->m_ReadHandle) {
-    TRACE_FAILURE('W', "Invalid handle\n");
+    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Invalid handle\n");
     ++self->m_IoErrors;
     failed = true;
   }
-  if (error != 0) {
-    TRACE_FAILURE('W', "Error in TXDone: %u\n", error);
+  if (error != LinkError::kSuccess) {
+    TRACE_FAILURE('W', error, "Error in TXDone: %u\n", LinkErrorNumber(error));
     ++self->m_IoErrors;
     failed = true;
   }
   if (bytes != kPacketRecordSize) {
-    TRACE_FAILURE('W', "TXDONE BytesTransfered was %i\n", static_cast<int>(bytes));
+    TRACE_FAILURE('W', LinkError::kGenFailure, "TXDONE BytesTransfered was %i\n",
+                  static_cast<int>(bytes));
     ++self->m_IoErrors;
     failed = true;
   }
@@ -451,8 +458,8 @@ void UsbInterface::TXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
   if (self->m_TxQueue.empty()) {
     TRACE('T', "TX Buffer empty - done\n");
     self->m_TxDone = true;
-  } else if (!self->StartNextWrite()) {
-    TRACE_FAILURE('W', "WriteFileEx fail \n");
+  } else if (LinkError write_error; !self->StartNextWrite(&write_error)) {
+    TRACE_FAILURE('W', write_error, "WriteFileEx fail \n");
     ++self->m_IoErrors;
   }
 }
@@ -462,34 +469,34 @@ void UsbInterface::ReadChainStopped() {
   m_ReadStopped = true;
 }
 
-void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
+void UsbInterface::RXDone(LinkError error, uint32_t bytes, Overlapped* overlapped) {
   auto* self = static_cast<UsbInterface*>(overlapped->context);
-  if (error != 0) {
+  if (error != LinkError::kSuccess) {
     if (!self->m_ReadHandle) return;  // closing: the cancelled read ends here
-    TRACE_FAILURE('W', "Error in RXDone: %u\n", error);
-    if (error != 317) self->ReadChainStopped();
+    TRACE_FAILURE('W', error, "Error in RXDone: %u\n", LinkErrorNumber(error));
+    if (error != LinkError::kMessageNotFound) self->ReadChainStopped();
     return;
   }
   if (self->m_ReadInProgress) {
-    TRACE_FAILURE('W', "RXDone inservice\n");
+    TRACE_FAILURE('W', LinkError::kBusy, "RXDone inservice\n");
     return;
   }
   self->m_ReadInProgress = true;
   if (!self->m_ReadHandle) {
-    TRACE_FAILURE('W', "Invalid handle\n");
+    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Invalid handle\n");
     self->ReadChainStopped();
     self->m_ReadInProgress = false;
     return;
   }
   if (bytes % kPacketRecordSize != 0) {
-    TRACE_FAILURE('W', "RXDONE BytesTransfered was %u expected %u\n", bytes,
-                  static_cast<unsigned>(kPacketRecordSize));
+    TRACE_FAILURE('W', LinkError::kInvalidData, "RXDONE BytesTransfered was %u expected %u\n",
+                  bytes, static_cast<unsigned>(kPacketRecordSize));
     self->ReadChainStopped();
     self->m_ReadInProgress = false;
     return;
   }
   if (!self->LockBuffer()) {
-    TRACE_FAILURE('W', "Buffer mutex timeout\n");
+    TRACE_FAILURE('W', LinkError::kSemTimeout, "Buffer mutex timeout\n");
     self->ReadChainStopped();
     self->m_ReadInProgress = false;
     return;
@@ -507,10 +514,10 @@ void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped
     self->m_RxQueue.push_back(record);
   }
   self->ReleaseBuffer();
-  uint32_t read_error = 0;
+  LinkError read_error = LinkError::kSuccess;
   if (!self->m_ReadHandle->ReadEx(self->m_RxBuffer, kRxReadBytes, &self->m_ReadOverlapped, RXDone,
                                   &read_error)) {
-    TRACE_FAILURE('W', "RxDone error\n");
+    TRACE_FAILURE('W', read_error, "RxDone error\n");
     self->ReadChainStopped();
   }
   self->m_ReadInProgress = false;
@@ -541,11 +548,11 @@ int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_
   int received = 0;
   while (!Passed(deadline)) {
     if (m_IoErrors != 0) {
-      TRACE_FAILURE('W', "IO err\n");
+      TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "IO err\n");
       return 0;
     }
     if (!LockBuffer()) {
-      TRACE_FAILURE('W', "Buffer lock err\n");
+      TRACE_FAILURE('W', LinkError::kSemTimeout, "Buffer lock err\n");
       return 0;
     }
     const uint32_t copy_start = qclock::GetTickCount();
@@ -572,7 +579,7 @@ int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_
     qclock::SleepEx(10, true);
   }
   TRACE('T', "Timeout got %u of %u packets\n", received, count);
-  TRACE_FAILURE('W', "Timeout got %u of %u packets\n", received, count);
+  TRACE_FAILURE('W', LinkError::kSemTimeout, "Timeout got %u of %u packets\n", received, count);
   qclock::SleepEx(1, true);
   if (!m_RxQueue.empty()) {
     TRACE('T', "Another packet has arrived\n");
@@ -629,35 +636,38 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
   const PacketRecord out[2] = {MakeHostHeader(LoginName(), m_TransmissionNumber),
                                MakeCommand(command)};
   if (!SendBuffer(out, 2, -1, -1)) {
-    TRACE_FAILURE('W', "Error sending command %s\n", command);
+    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "Error sending command %s\n", command);
     return 0;
   }
 
   PacketRecord first;
   if (!Receive(&first, 1, timeout, -1)) {
-    TRACE_FAILURE('W', "Error getting reply \n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kSemTimeout), "Error getting reply \n");
     return 0;
   }
   switch (PacketTypeOf(first)) {
     case PACKET_STATUS:
       if (StatusCode(first) != 0) {
-        TRACE_FAILURE('W', "Command response was (%i) \"%s\" \n", StatusCode(first),
-                      StatusText(first).c_str());
+        TRACE_FAILURE('W', LinkError::kMachineRefused, "Command response was (%i) \"%s\" \n",
+                      StatusCode(first), StatusText(first).c_str());
       }
       return StatusCode(first) == 0 ? 1 : 0;
     case PACKET_DATA:
-      TRACE_FAILURE('W', "Unexpected DATA packet #%i\n", DataSequence(first));
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Unexpected DATA packet #%i\n",
+                    DataSequence(first));
       FlushReceive();
       return 0;
     case PACKET_HEADER:
       break;
     default:
-      TRACE_FAILURE('W', "Unexpected packet type : %s\n", PacketTypeName(first).c_str());
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Unexpected packet type : %s\n",
+                    PacketTypeName(first).c_str());
       return 0;
   }
 
   if (HeaderTransmission(first) != m_TransmissionNumber) {
-    TRACE_FAILURE('W', "Wrong transmission number was %lX should have been %lX\n",
+    TRACE_FAILURE('W', LinkError::kInvalidData,
+                  "Wrong transmission number was %lX should have been %lX\n",
                   static_cast<unsigned long>(HeaderTransmission(first)),
                   static_cast<unsigned long>(m_TransmissionNumber));
     return 0;
@@ -670,13 +680,13 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
   TRACE('T', "Expecting %i packets %i bytes\n", static_cast<int>(static_cast<uint32_t>(n + 1)),
         static_cast<int>(length));
   if (static_cast<uint64_t>(reply_size) < needed) {
-    TRACE_FAILURE('W', "Call buffer too small %u %u\n", reply_size,
+    TRACE_FAILURE('W', LinkError::kInsufficientBuffer, "Call buffer too small %u %u\n", reply_size,
                   static_cast<unsigned>(std::min<uint64_t>(needed, UINT32_MAX)));
     return 0;
   }
   if (n != DataPacketsFor(length)) {
-    TRACE_FAILURE('W', "Size was %u packets %u\n", static_cast<unsigned>(length),
-                  static_cast<unsigned>(n));
+    TRACE_FAILURE('W', LinkError::kInvalidData, "Size was %u packets %u\n",
+                  static_cast<unsigned>(length), static_cast<unsigned>(n));
     return 0;
   }
   PacketRecord* packets = nullptr;
@@ -684,7 +694,7 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
     packets = new (std::nothrow) PacketRecord[n + 1];
   }
   if (packets == nullptr) {
-    TRACE_FAILURE('W', "Error allocating temp storage\n");
+    TRACE_FAILURE('W', LinkError::kNotEnoughMemory, "Error allocating temp storage\n");
     return 0;
   }
   std::unique_ptr<PacketRecord[]> owner(packets);
@@ -700,7 +710,8 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
       fault = true;
     }
     if (PacketTypeOf(packets[i]) != PACKET_DATA) {
-      TRACE_FAILURE('W', "Expected a DATA packet got a %s\n", PacketTypeName(packets[i]).c_str());
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Expected a DATA packet got a %s\n",
+                    PacketTypeName(packets[i]).c_str());
       fault = true;
     }
     if (fault) {
@@ -731,7 +742,7 @@ int UsbInterface::SendCommand(const char* command, int timeout, char* reply, uin
                               uint32_t* reply_length) {
   LinkCall call;
   if (!HardwareLock()) {
-    TRACE_FAILURE('W', "Hardware TO\n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kSemTimeout), "Hardware TO\n");
     ReleaseHardwareLock();
     return 0;
   }
@@ -743,13 +754,13 @@ int UsbInterface::SendCommand(const char* command, int timeout, char* reply, uin
 int UsbInterface::CheckAlive() {
   LinkCall call;
   if (!HardwareLock()) {
-    TRACE_FAILURE('W', "Hardware TO\n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kSemTimeout), "Hardware TO\n");
     ReleaseHardwareLock();
     return 0;
   }
   const PacketRecord alive = MakeAlive(LoginName());
   if (!SendBuffer(&alive, 1, -1, -1)) {
-    TRACE_FAILURE('W', "Error sending command\n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "Error sending command\n");
     ReleaseHardwareLock();
     return 0;
   }

@@ -103,10 +103,10 @@ class UsbInterface {
 
   // The completion routines of the read and the write. They run only inside the link's
   // alertable sleeps; nobody calls them directly.
-  static void RXDone(uint32_t error, uint32_t bytes, qplatform::Overlapped* overlapped);
+  static void RXDone(LinkError error, uint32_t bytes, qplatform::Overlapped* overlapped);
   // Counts an I/O error of the read chain: the failed completion started no next read.
   void ReadChainStopped();
-  static void TXDone(uint32_t error, uint32_t bytes, qplatform::Overlapped* overlapped);
+  static void TXDone(LinkError error, uint32_t bytes, qplatform::Overlapped* overlapped);
 
   // --- State. None of these blocks. ------------------------------------------------------------
   uint32_t Id() const { return m_Connection.id; }
@@ -131,8 +131,9 @@ class UsbInterface {
   int FlushReceivePipe();
   bool LockBuffer();
   void ReleaseBuffer();
-  // Writes the oldest queued record through TXDone; false when the write was refused.
-  bool StartNextWrite();
+  // Writes the oldest queued record through TXDone; false with *error when the write was
+  // refused.
+  bool StartNextWrite(LinkError* error);
 
   ConnectionRecord m_Connection;
   bool m_Bulk = false;
@@ -205,6 +206,6 @@ inline int UsbInterface::HardwareLock() {
     if (granted) return 1;
     qclock::Sleep(500);
   }
-  TRACE_FAILURE('C', "HardwareLock timeout\n");
+  TRACE_FAILURE('C', LinkError::kSemTimeout, "HardwareLock timeout\n");
   return 0;
 }

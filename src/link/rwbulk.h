@@ -66,7 +66,7 @@ inline void ReleaseHardwareLock(uint32_t id) {
     }
   }
   if (mine == nullptr) {
-    TRACE_FAILURE('W', "NOT found\n");
+    TRACE_FAILURE('W', LinkError::kFileNotFound, "NOT found\n");
   } else {
     for (ConnectionRecord& record : list) {
       if (record.ticket != 0) --record.ticket;
