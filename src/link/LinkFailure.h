@@ -30,7 +30,7 @@ constexpr LinkError ErrorOr(LinkError error, LinkError otherwise) {
 }
 
 // Held by each public call of the link for its duration (FindDevice, EnumerateBulkDevices,
-// OpenBulkDevice, Init, ClientInit, SendBuffer, Receive, FlushReceive, SendCommand, CheckAlive).
+// Init, ClientInit, SendBuffer, Receive, FlushReceive, SendCommand, CheckAlive).
 // The outermost call starts with no failure, so that LastFailure() speaks of that call only; a
 // call made inside it (SendCommand's SendBuffer) keeps what the outer call has seen. CloseDevice
 // opens none: a machine dropped after a failed alive check still tells why.

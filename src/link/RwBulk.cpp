@@ -1,5 +1,5 @@
-// The bulk machine: enumeration of its device paths, opening its two pipes, and packet
-// transfers on them waited for on their events in 10 ms steps.
+// The bulk machine: enumeration of its device paths, and packet transfers on its two pipes
+// waited for on their events in 10 ms steps.
 #include "rwbulk.h"
 
 #include <algorithm>
@@ -27,8 +27,6 @@ constexpr size_t kBlockBytes = 16384;
 constexpr uint32_t kGrace = 50000;
 constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
 
-const char kReadPipe[] = "\\PIPE00";
-const char kWritePipe[] = "\\PIPE01";
 const char kPathPattern[] = "^(.+#vid_[0-9A-Fa-f]+&pid_[0-9A-Fa-f]+)#([0-9A-Fa-f\\.\\*_\\:]+)#(.+)";
 
 bool Passed(uint32_t deadline) {
@@ -129,58 +127,6 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     list->push_back(record);
   }
   return 1;
-}
-
-UsbInterface* OpenBulkDevice(const MachineFilter& which) {
-  LinkCall call;
-  std::vector<ConnectionRecord> found;
-  EnumerateBulkDevices(&found);
-  LockConnectionMutex();
-  std::erase_if(found, [&which](const ConnectionRecord& candidate) {
-    return !which.Matches(candidate.id, candidate.serial) ||
-           std::any_of(ConnectionList().begin(), ConnectionList().end(),
-                       [&](const ConnectionRecord& r) { return r.id == candidate.id; });
-  });
-  ReleaseConnectionMutex();
-  if (found.empty()) return nullptr;
-
-  const ConnectionRecord& record = found.front();
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
-  LinkError error = LinkError::kSuccess;
-  const std::string write_path = std::string(record.path) + kWritePipe;
-  std::unique_ptr<DeviceHandle> write_handle =
-      backend->Open(write_path, qplatform::OpenMode::kExclusiveWrite, &error);
-  if (!write_handle) {
-    TRACE('T', "Err opening:_%s_\n", write_path.c_str());
-    TRACE('I', "Error opening write pipe %i\n", static_cast<int>(error));
-    if (error == LinkError::kAccessDenied) {
-      if (machine_notices::Note('B', record.path, machine_notices::kNoPermission)) {
-        TRACE('W', machine_notices::kNoPermission, record.path);
-      }
-    } else if (error == LinkError::kSharingViolation || error == LinkError::kLockViolation) {
-      // Machines this process holds are not tried: the pipe belongs to another program.
-      if (machine_notices::Note('B', record.path, machine_notices::kInUse)) {
-        TRACE('W', machine_notices::kInUse, record.path);
-      }
-    }
-    return nullptr;
-  }
-  const std::string read_path = std::string(record.path) + kReadPipe;
-  std::unique_ptr<DeviceHandle> read_handle =
-      backend->Open(read_path, qplatform::OpenMode::kExclusiveRead, &error);
-  if (!read_handle) {
-    TRACE_FAILURE('W', error, "Error opening read pipe %i\n", static_cast<int>(error));
-    return nullptr;
-  }
-  machine_notices::Opened(record.path);
-  auto* device = new UsbInterface(record);
-  if (device->Init(std::move(read_handle), std::move(write_handle))) {
-    TRACE('T', "Bulk pipes opened\n");
-    return device;
-  }
-  TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "USB init error\n");
-  delete device;
-  return nullptr;
 }
 
 int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int global_timeout,

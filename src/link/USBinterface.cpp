@@ -1,19 +1,15 @@
-// Device search, connection, transport over completion routines, and the command exchange.
-// The bulk machine's pipes and enumeration are in RwBulk.cpp.
+// The machine: connection, transport over completion routines, and the command exchange. The
+// bulk machine's transfers and enumeration are in RwBulk.cpp, the device search in
+// DeviceSearch.cpp.
 #include "USBinterface.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
-#include "MachineIds.h"
-#include "MachineNotices.h"
 #include "System.h"
-#include "platform/Backends.h"
 #include "platform/Reactor.h"
 
 using qplatform::DeviceHandle;
@@ -21,12 +17,8 @@ using qplatform::Overlapped;
 
 namespace {
 
-constexpr int kMaxMembers = 128;
 constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion
 constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
-
-std::list<ConnectionRecord> g_connection_list;
-std::unique_ptr<qplatform::ProcessMutex> g_connection_mutex;
 
 bool Passed(uint32_t deadline) {
   return static_cast<int32_t>(qclock::GetTickCount() - deadline) >= 0;
@@ -39,50 +31,7 @@ uint32_t GlobalTimeout(int count, int global_timeout) {
   return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX));
 }
 
-std::string Narrow(const std::wstring& text) {
-  return qplatform::NarrowDeviceString(text);
-}
-
 }  // namespace
-
-// --- The connection list and its mutex ---------------------------------------------------------
-
-std::list<ConnectionRecord>& ConnectionList() {
-  return g_connection_list;
-}
-
-void CreateConnectionMutex() {
-  if (!g_connection_mutex) g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
-}
-
-void ResetConnectionMutexForTests() {
-  g_connection_mutex.reset();
-}
-
-int LockConnectionMutex() {
-  if (!g_connection_mutex) {
-    g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
-    TRACE_FAILURE('W', LinkError::kInvalidHandle, "ConnectionList mutex was init'ed\n");
-  }
-  const uint32_t start = qclock::GetTickCount();
-  for (;;) {
-    if (g_connection_mutex->TryAcquire()) return 1;
-    if (qclock::GetTickCount() - start >= 100) break;
-    qclock::Sleep(1);
-  }
-  TRACE_FAILURE('C', LinkError::kSemTimeout, "Connection mutex timeout\n");
-  return 0;
-}
-
-void ReleaseConnectionMutex() {
-  if (!g_connection_mutex || !g_connection_mutex->Release()) {
-    TRACE_FAILURE('C', LinkError::kNotOwner, "Connection mutex release error\n");
-  }
-}
-
-void EnableEmulatorLink(bool on) {
-  qplatform::EnableEmulator(on);
-}
 
 const char* LoginName() {
   // Looked up once: it does not change while the program runs, and every exchange needs it.
@@ -97,7 +46,7 @@ UsbInterface::UsbInterface(const ConnectionRecord& record) : m_Connection(record
   m_ReadOverlapped.context = this;
   m_WriteOverlapped.context = this;
   LockConnectionMutex();
-  g_connection_list.push_back(m_Connection);
+  ConnectionList().push_back(m_Connection);
   ReleaseConnectionMutex();
 }
 
@@ -170,198 +119,8 @@ void UsbInterface::CloseDevice() {
   m_BufferMutex.reset();
   LockConnectionMutex();
   // Only this machine's record: another machine may carry the same id.
-  g_connection_list.remove_if([this](const ConnectionRecord& r) { return r.device == this; });
+  ConnectionList().remove_if([this](const ConnectionRecord& r) { return r.device == this; });
   ReleaseConnectionMutex();
-}
-
-// --- Device search ------------------------------------------------------------------------------
-
-namespace {
-
-UsbInterface* OpenHidDevice(const MachineFilter& which) {
-  TRACE('T', "TestConnect\n");
-  qclock::SleepEx(1, true);
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
-  std::vector<qplatform::InterfaceEntry> entries;
-  LinkError error = LinkError::kSuccess;
-  if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
-    TRACE_FAILURE('W', ErrorOr(error, LinkError::kGenFailure), "Could not attach to PnP node");
-    return nullptr;
-  }
-  machine_notices::Listed('H', entries);
-  int member = 0;
-  for (; member < kMaxMembers; ++member) {
-    if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
-    const qplatform::InterfaceEntry& entry = entries[member];
-    if (entry.enum_error != 0) continue;
-    if (entry.detail_failed || entry.path.size() >= 256) {
-      TRACE_FAILURE('W', LinkError::kFileNotFound,
-                    "Could not find the system name for this Device\n");
-      continue;
-    }
-    std::unique_ptr<DeviceHandle> handle =
-        backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
-    if (!handle) {
-      TRACE('T', "Createfile failed %i\n", member);
-      // Said once per plug-in: the search comes back every 200 ms.
-      if (error == LinkError::kAccessDenied &&
-          machine_notices::Note('H', entry.path, machine_notices::kNoPermission)) {
-        TRACE('W', machine_notices::kNoPermission, entry.path.c_str());
-      } else if (error == LinkError::kLockViolation &&
-                 machine_notices::Note('H', entry.path, machine_notices::kInUse)) {
-        TRACE('W', machine_notices::kInUse, entry.path.c_str());
-      }
-      continue;
-    }
-    TRACE('T', "** Device path is %s\n", entry.path.c_str());
-    std::wstring wide;
-    if (!handle->GetProductString(&wide)) continue;
-    const std::string product = Narrow(wide);
-    TRACE('I', "Product ID : %s\n", product.c_str());
-    qplatform::HidAttributes attributes;
-    if (!handle->GetAttributes(&attributes)) {
-      TRACE_FAILURE('W', LinkError::kGenFailure, "Error getting attributes\n");
-      continue;
-    }
-    if (attributes.vendor_id != machine_ids::kVendor ||
-        !machine_ids::IsHidProduct(attributes.product_id)) {
-      continue;
-    }
-    TRACE('D', "Vendor  ID : %hu\n", attributes.vendor_id);
-    TRACE('D', "Product ID : %hu\n", attributes.product_id);
-    TRACE('D', "Version #  : %hu\n", attributes.version_number);
-    if (!handle->GetManufacturerString(&wide)) continue;
-    TRACE('I', "Manf : %s\n", Narrow(wide).c_str());
-    if (!handle->GetSerialNumberString(&wide)) {
-      handle.reset();
-      TRACE_FAILURE('W', LinkError::kGenFailure, "Error getting serial number\n");
-      continue;
-    }
-    const std::string serial = Narrow(wide);
-    TRACE('I', "Serial num : %s\n", serial.c_str());
-    uint32_t id = 0;
-    if (!machine_ids::HidIdFromSerial(serial, &id)) {
-      TRACE_FAILURE('W', LinkError::kInvalidData, "Illigal ID %s\n", serial.c_str());
-      continue;
-    }
-    if (!which.Matches(id, serial)) {
-      TRACE('T', "Not the machine asked for\n");
-      continue;  // closes it again: it may be another copy's
-    }
-    uint32_t buffers = 0;
-    handle->GetNumInputBuffers(&buffers);
-    TRACE('T', "Buffers allocated %u \n", buffers);
-    handle->SetNumInputBuffers(200);
-    handle->GetNumInputBuffers(&buffers);
-    TRACE('T', "Buffers allocated %u \n", buffers);
-
-    ConnectionRecord record;
-    record.id = id;
-    record.free = 1;
-    std::snprintf(record.serial, sizeof record.serial, "%s", serial.c_str());
-    UsbInterface* device = new (std::nothrow) UsbInterface(record);
-    if (device == nullptr) {
-      handle.reset();
-      TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "Error in new\n");
-      return nullptr;
-    }
-    device->SetProduct(product.c_str());
-    machine_notices::Opened(entry.path);
-    if (device->Init(std::move(handle), nullptr)) {
-      TRACE('I', "HID opened\n");
-      return device;
-    }
-    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "USB init error\n");
-    delete device;
-    return nullptr;
-  }
-  TRACE('T', "Fail %i\n", member);
-  return nullptr;
-}
-
-// The emulator slots: a connected client not yet in use becomes a machine with id slot + 42.
-// Slots `which` does not take are never listened on, so another copy can serve them.
-UsbInterface* OpenEmuDevice(const MachineFilter& which) {
-  qplatform::EmulatorLink* emulator = qplatform::CurrentBackends().emulator;
-  if (emulator == nullptr) return nullptr;
-  for (int slot = 0; slot < qplatform::EmulatorLink::kSlots; ++slot) {
-    if (!which.Matches(machine_ids::EmulatorId(slot), "")) continue;
-    if (!emulator->Listening(slot)) {
-      if (emulator->Attempted(slot)) continue;
-      int error = 0;
-      switch (emulator->Listen(slot, &error)) {
-        case qplatform::EmulatorLink::ListenResult::kListening:
-          break;
-        case qplatform::EmulatorLink::ListenResult::kOpenFailed:
-          TRACE('T', "Error opening pipe \r\n");
-          continue;
-        case qplatform::EmulatorLink::ListenResult::kListenFailed:
-          TRACE('T', "ConnectNamedPipe failed with %d.\n", error);
-          continue;
-      }
-    }
-    int accept_error = 0;
-    const bool connected = emulator->Peek(slot, &accept_error);
-    if (emulator->InUse(slot)) {
-      if (!connected) {
-        TRACE('T', "Peek %i fail\n", slot);
-        emulator->Relisten(slot);
-      }
-      continue;
-    }
-    if (accept_error != 0) TRACE('T', "ConnectNamedPipe failed with %d.\n", accept_error);
-    if (!connected) continue;
-    ConnectionRecord record;
-    record.id = machine_ids::EmulatorId(slot);
-    record.free = 1;
-    UsbInterface* device = new (std::nothrow) UsbInterface(record);
-    if (device == nullptr || !device->Init(emulator->TakeClient(slot), nullptr)) {
-      TRACE('T', "USB EMU error\n");
-      delete device;
-      emulator->Relisten(slot);
-      continue;
-    }
-    return device;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
-UsbInterface* FindDevice(uint32_t id) {
-  return FindDevice(id, MachineFilter());
-}
-
-UsbInterface* FindDevice(uint32_t id, const MachineFilter& which) {
-  LinkCall call;
-  for (;;) {
-    if (OpenBulkDevice(which) != nullptr) {
-      TRACE('T', "Found bulk device\n");
-      continue;
-    }
-    if (OpenHidDevice(which) != nullptr) {
-      TRACE('T', "Found interrupt device(s)\n");
-      continue;
-    }
-    if (OpenEmuDevice(which) != nullptr) {
-      TRACE('T', "Found EMU device(s)\n");
-      continue;
-    }
-    break;
-  }
-  UsbInterface* found = nullptr;
-  LockConnectionMutex();
-  for (ConnectionRecord& record : g_connection_list) {
-    if (!which.Matches(record.id, record.serial)) continue;
-    if ((id == 0 && record.free) || (id != 0 && record.id == id)) {
-      record.free = 0;
-      found = record.device;
-      break;
-    }
-  }
-  ReleaseConnectionMutex();
-  if (found != nullptr) TRACE('T', "Found device in list\n");
-  return found;
 }
 
 // --- Transport: the interrupt device (and the emulator) -----------------------------------------

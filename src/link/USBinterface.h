@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "LinkFailure.h"
+#include "MachineFilter.h"
 #include "PacketFormat.h"
 #include "clock.h"
 #include "log.h"
@@ -49,12 +50,9 @@ class UsbInterface {
   // Opens no LinkCall: LastFailure() still tells why the machine was dropped.
   void CloseDevice();
 
-  // The ticket queue around every exchange: takes the next ticket and waits, sleeping 500 ms
-  // at a time (not alertably), until its ticket is 10 or less (ten exchanges admitted at
-  // once). Blocks up to 120,000 ms.
-  // Returns 1 when admitted; 0 on time-out ("HardwareLock timeout", level C). Either way the
-  // ticket is held: the caller gives it back with ReleaseHardwareLock.
-  int HardwareLock();
+  // This machine's place in the hardware lock (ConnectionList.h AcquireHardwareLock): blocks
+  // up to 120,000 ms; 1 when admitted, 0 on time-out. Either way the ticket is held.
+  int HardwareLock() { return AcquireHardwareLock(m_Connection.id); }
   // Gives this machine's ticket back. Blocks only for the connection mutex (at most 100 ms).
   void ReleaseHardwareLock() { ::ReleaseHardwareLock(m_Connection.id); }
 
@@ -176,36 +174,3 @@ void EnableEmulatorLink(bool on);
 // The user's login name as the command HEADER carries it (at most 79 characters; empty when it
 // cannot be found). Looked up on the first call; valid for the life of the program.
 const char* LoginName();
-
-inline int UsbInterface::HardwareLock() {
-  const uint32_t id = m_Connection.id;
-  LockConnectionMutex();
-  uint32_t highest = 0;
-  for (const ConnectionRecord& record : ConnectionList()) {
-    if (record.ticket > highest) highest = record.ticket;
-  }
-  for (ConnectionRecord& record : ConnectionList()) {
-    if (record.id == id) {
-      record.ticket = highest + 1;
-      break;
-    }
-  }
-  ReleaseConnectionMutex();
-
-  const uint32_t start = qclock::GetTickCount();
-  while (qclock::GetTickCount() - start < 120000) {
-    bool granted = false;
-    LockConnectionMutex();
-    for (const ConnectionRecord& record : ConnectionList()) {
-      if (record.id == id) {
-        granted = record.ticket <= 10;
-        break;
-      }
-    }
-    ReleaseConnectionMutex();
-    if (granted) return 1;
-    qclock::Sleep(500);
-  }
-  TRACE_FAILURE('C', LinkError::kSemTimeout, "HardwareLock timeout\n");
-  return 0;
-}

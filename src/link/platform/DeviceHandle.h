@@ -17,7 +17,7 @@
 // | DeviceBackend::Open                    | yes | yes  | -        | yes  | bulk: serial reads    |
 // | ReadEx / WriteEx (completion routines) | yes | no   | yes      | HID  | HID write: kernel     |
 // | TryRead / TryWrite (reactor side)      | yes | no   | yes      | HID  | HID write: kernel     |
-// | PollDescriptor / NextEventTick         | -   | -    | fd       | tick | never                 |
+// | NextEventTick (posix/PollSource.h: fd) | -   | -    | fd       | tick | never                 |
 // | Read / Write / PendingResult           | no  | yes  | no       | bulk | never                 |
 // | WaitPending(ms)                        | no  | yes  | no       | bulk | up to ms              |
 // | ResetEvent                             | yes | yes  | yes      | yes  | never                 |
@@ -115,7 +115,8 @@ class DeviceHandle {
   // a HID write is handed to the kernel synchronously and returns when the device took the
   // report (the kernel gives up on a device that does not, after its USB time-out of 5 s).
   // Returns:
-  //  - false: nothing yet; the reactor tries again when PollDescriptor() is ready, at
+  //  - false: nothing yet; the reactor tries again when the device's descriptor is ready (a
+  //    posix::PollSource), at
   //    NextEventTick(), or after 1 ms
   //  - true: finished; *bytes moved (HID: whole 65-byte records, report id 0 in front;
   //    emulator: whole messages, a malformed one alone), *error 0 or the failure:
@@ -124,12 +125,9 @@ class DeviceHandle {
   //    emulator message larger than the buffer: its rest is lost)
   virtual bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes);
   virtual bool TryWrite(const uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes);
-  // Optional. The descriptor whose readiness means "try again", or -1 when the device has none
-  // (hidapi hides its descriptor). Never blocks.
-  virtual int PollDescriptor() const { return -1; }
   // Optional (fake devices). True with *tick when the device knows the tick at which its next
   // transfer of that direction can finish; false: the reactor tries again every millisecond
-  // (unless PollDescriptor() gives a descriptor). Never blocks.
+  // (unless it polls the device's descriptor). Never blocks.
   virtual bool NextEventTick(bool /*write*/, uint32_t* /*tick*/) { return false; }
   // Whether the handle accepts transfers with completion routines at all: HID, emulator and fake
   // HID handles say true. Never blocks.

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "platform/posix/PollSource.h"
 
 namespace {
 
@@ -13,7 +14,7 @@ using qplatform::DeviceHandle;
 using qplatform::Overlapped;
 
 // A device over a pipe: reads finish when the pipe has bytes.
-class PipeDevice : public DeviceHandle {
+class PipeDevice : public DeviceHandle, public qplatform::PollSource {
  public:
   explicit PipeDevice(int fd) : fd_(fd) {}
   bool SupportsCompletionRoutines() const override { return true; }

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "PollSource.h"
+
 namespace qplatform {
 
 struct EmulatorLink::Connection {
@@ -72,7 +74,7 @@ void DropLock(const std::string& path, int fd) {
 }
 
 // A connected client, driven like a HID machine: each message is one packet record.
-class EmuHandle : public DeviceHandle {
+class EmuHandle : public DeviceHandle, public PollSource {
  public:
   explicit EmuHandle(std::shared_ptr<void> keep, int* fd) : keep_(std::move(keep)), fd_(fd) {}
   ~EmuHandle() override {
@@ -116,7 +118,8 @@ class EmuHandle : public DeviceHandle {
         return true;
       }
       if (static_cast<size_t>(n) > size - have) {
-        *error = LinkError::kMoreData;  // more data than the buffer holds: the rest of the message is lost
+        *error = LinkError::kMoreData;  // more data than the buffer holds: the rest of the message
+                                        // is lost
         *bytes = size;
         return true;
       }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "PollSource.h"
+
 namespace qplatform {
 namespace {
 
@@ -131,7 +133,8 @@ void Reactor::WaitForDevices(uint32_t ms) {
   uint32_t timeout = ms;
   std::vector<pollfd> fds;
   for (const Pending& op : pending_) {
-    const int fd = op.handle->PollDescriptor();
+    const auto* source = dynamic_cast<const PollSource*>(op.handle);
+    const int fd = source != nullptr ? source->PollDescriptor() : -1;
     if (fd >= 0) {
       const short events = op.write ? POLLOUT : POLLIN;
       auto same = std::find_if(fds.begin(), fds.end(), [&](const pollfd& p) { return p.fd == fd; });
