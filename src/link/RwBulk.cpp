@@ -9,8 +9,9 @@
 #include <new>
 #include <string>
 
+#include "LinkFailure.h"
 #include "MachineNotices.h"
-#include "USBinterface.h"
+#include "Transport.h"
 #include "platform/Backends.h"
 #include "regexpclass.h"
 
@@ -25,19 +26,8 @@ constexpr int kPacketsPerWrite = 16;
 constexpr int kPacketsPerRead = 256;
 constexpr size_t kBlockBytes = 16384;
 constexpr uint32_t kGrace = 50000;
-constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
 
 const char kPathPattern[] = "^(.+#vid_[0-9A-Fa-f]+&pid_[0-9A-Fa-f]+)#([0-9A-Fa-f\\.\\*_\\:]+)#(.+)";
-
-bool Passed(uint32_t deadline) {
-  return static_cast<int32_t>(qclock::GetTickCount() - deadline) >= 0;
-}
-
-uint32_t GlobalTimeout(int count, int global_timeout) {
-  if (global_timeout != -1) return static_cast<uint32_t>(global_timeout);
-  const int64_t ms = static_cast<int64_t>(count) * 3 + 1000;
-  return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX));
-}
 
 enum class Waited { kDone, kResultError, kPacketTimeout, kGlobalTimeout, kAbandoned, kWrongReturn };
 
@@ -50,10 +40,10 @@ Waited WaitTransfer(DeviceHandle& handle, uint32_t* bytes, LinkError* error,
       case WaitResult::kSignaled:
         return handle.PendingResult(bytes, error) ? Waited::kDone : Waited::kResultError;
       case WaitResult::kTimeout:
-        if (packet_deadline != nullptr && Passed(*packet_deadline + grace)) {
+        if (packet_deadline != nullptr && transport_time::Passed(*packet_deadline + grace)) {
           return Waited::kPacketTimeout;
         }
-        if (Passed(global_deadline + grace)) return Waited::kGlobalTimeout;
+        if (transport_time::Passed(global_deadline + grace)) return Waited::kGlobalTimeout;
         break;
       case WaitResult::kAbandoned:
         return Waited::kAbandoned;
@@ -129,16 +119,44 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
   return 1;
 }
 
-int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int global_timeout,
-                                 int packet_timeout) {
-  TRACE('T', "SendBuffer with %i packets and %i timeout\n", count, global_timeout);
-  m_IoErrors = 0;
-  const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
-  uint32_t packet_deadline = global_deadline + 10;
-  if (!m_WriteHandle) {
-    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Handle is rotten %u\n", kInvalidHandleValue);
-    return 0;
+namespace {
+
+// The bulk transport: one transfer at a time on each pipe, waited for on its event in 10 ms
+// steps; a read finishes when all the bytes asked for have arrived.
+class BulkTransport : public PacketTransport {
+ public:
+  BulkTransport(std::unique_ptr<DeviceHandle> read, std::unique_ptr<DeviceHandle> write)
+      : m_ReadHandle(std::move(read)), m_WriteHandle(std::move(write)) {}
+  ~BulkTransport() override { Close(); }
+
+  bool IsBulk() const override { return true; }
+  bool IsOpen() const override { return m_ReadHandle && m_WriteHandle; }
+  int Arm() override { return 1; }
+  int Send(const PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
+  int Receive(PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
+  int Flush() override;
+  void Close() override {
+    for (std::unique_ptr<DeviceHandle>* handle : {&m_ReadHandle, &m_WriteHandle}) {
+      if (*handle) {
+        (*handle)->CancelIo(nullptr);
+        handle->reset();
+      }
+    }
   }
+  void Clear() override {}
+  size_t Queued() const override { return 0; }
+  bool ReadPending() const override { return false; }
+
+ private:
+  std::unique_ptr<DeviceHandle> m_ReadHandle;   // "\PIPE00"
+  std::unique_ptr<DeviceHandle> m_WriteHandle;  // "\PIPE01"
+};
+
+int BulkTransport::Send(const PacketRecord* packets, int count, int global_timeout,
+                        int packet_timeout) {
+  const uint32_t global_deadline =
+      qclock::GetTickCount() + transport_time::GlobalTimeout(count, global_timeout);
+  uint32_t packet_deadline = global_deadline + 10;
   const size_t total = count > 0 ? static_cast<size_t>(count) : 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[total * kPacketSize + 1]);
   if (!block) {
@@ -216,22 +234,16 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
   return ok ? 1 : 0;
 }
 
-int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeout,
-                              int packet_timeout) {
-  TRACE('T', "Receiving %i packets %i %i\n", count, global_timeout, packet_timeout);
-  if (!m_ReadHandle) {
-    TRACE('T', "Handle is rotten \n");
-    TRACE('I', "Handle is rotten \n");
-    return 0;
-  }
+int BulkTransport::Receive(PacketRecord* packets, int count, int global_timeout,
+                           int packet_timeout) {
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!block) {
     TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "No buffer\n");
     return 0;
   }
-  const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
+  const uint32_t global_deadline =
+      qclock::GetTickCount() + transport_time::GlobalTimeout(count, global_timeout);
   uint32_t packet_deadline = global_deadline + 10;
-  m_IoErrors = 0;
   int stored = 0;
   bool failed = false;
   while (!failed && stored < count) {
@@ -311,8 +323,7 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
   return !failed && stored == count ? 1 : 0;
 }
 
-int UsbInterface::FlushReceivePipe() {
-  TRACE('T', "Flushing receive buffer\n");
+int BulkTransport::Flush() {
   const uint32_t deadline = qclock::GetTickCount() + 20;
   if (!m_ReadHandle) return 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
@@ -382,4 +393,11 @@ int UsbInterface::FlushReceivePipe() {
   if (!m_ReadHandle->CancelIo(&error))
     TRACE_FAILURE('W', error, "\nCancelIO failed %i\n", static_cast<int>(error));
   return flushed;
+}
+
+}  // namespace
+
+std::unique_ptr<PacketTransport> MakeBulkTransport(std::unique_ptr<DeviceHandle> read,
+                                                   std::unique_ptr<DeviceHandle> write) {
+  return std::make_unique<BulkTransport>(std::move(read), std::move(write));
 }

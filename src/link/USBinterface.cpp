@@ -1,5 +1,5 @@
-// The machine: connection, transport over completion routines, and the command exchange. The
-// bulk machine's transfers and enumeration are in RwBulk.cpp, the device search in
+// The machine: its place in the connection list, its transport (InterruptTransport.cpp,
+// RwBulk.cpp) and the command exchange written once above it. The device search is in
 // DeviceSearch.cpp.
 #include "USBinterface.h"
 
@@ -10,26 +10,13 @@
 #include <string>
 
 #include "System.h"
-#include "platform/Reactor.h"
+#include "Transport.h"
 
 using qplatform::DeviceHandle;
-using qplatform::Overlapped;
 
 namespace {
 
-constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion
-constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
-
-bool Passed(uint32_t deadline) {
-  return static_cast<int32_t>(qclock::GetTickCount() - deadline) >= 0;
-}
-
-// count x 3 + 1000 ms for -1; computed wide so that no count can wrap it.
-uint32_t GlobalTimeout(int count, int global_timeout) {
-  if (global_timeout != -1) return static_cast<uint32_t>(global_timeout);
-  const int64_t ms = static_cast<int64_t>(count) * 3 + 1000;
-  return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX));
-}
+constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;  // the closed handle's value, as traced
 
 }  // namespace
 
@@ -41,10 +28,9 @@ const char* LoginName() {
 
 // --- Construction, Init, ClientInit, CloseDevice -----------------------------------------------
 
-UsbInterface::UsbInterface(const ConnectionRecord& record) : m_Connection(record) {
+UsbInterface::UsbInterface(const ConnectionRecord& record)
+    : m_Connection(record), m_Transport(MakeInterruptTransport(nullptr)) {
   m_Connection.device = this;
-  m_ReadOverlapped.context = this;
-  m_WriteOverlapped.context = this;
   LockConnectionMutex();
   ConnectionList().push_back(m_Connection);
   ReleaseConnectionMutex();
@@ -53,11 +39,6 @@ UsbInterface::UsbInterface(const ConnectionRecord& record) : m_Connection(record
 UsbInterface::~UsbInterface() {
   TRACE('T', "UsbInterface::~destructor \n");
   CloseDevice();
-  // Routines that still name this object must never run after it is gone.
-  qplatform::Reactor::Instance().Discard(&m_ReadOverlapped);
-  qplatform::Reactor::Instance().Discard(&m_WriteOverlapped);
-  m_RxQueue.clear();
-  m_TxQueue.clear();
 }
 
 void UsbInterface::SetProduct(const char* product) {
@@ -65,22 +46,25 @@ void UsbInterface::SetProduct(const char* product) {
 }
 
 bool UsbInterface::ReadPending() const {
-  return m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), false);
+  return m_Transport->ReadPending();
+}
+
+size_t UsbInterface::RxQueued() const {
+  return m_Transport->Queued();
+}
+
+bool UsbInterface::IsBulk() const {
+  return m_Transport->IsBulk();
 }
 
 int UsbInterface::Init(std::unique_ptr<DeviceHandle> read_handle,
                        std::unique_ptr<DeviceHandle> write_handle) {
   LinkCall call;
-  m_Bulk = write_handle != nullptr;
-  TRACE('T', "Init on a %s\n", m_Bulk ? "Bulkdevice" : "Interrupt device");
-  m_ReadHandle = std::move(read_handle);
-  m_WriteHandle = std::move(write_handle);
-  m_ReadInProgress = false;
-  m_ReadOverlapped = Overlapped{this};
-  m_WriteOverlapped = Overlapped{this};
-  m_BufferMutex = std::make_unique<qplatform::ProcessMutex>();
-  m_RxQueue.clear();
-  if (m_Bulk) {
+  const bool bulk = write_handle != nullptr;
+  TRACE('T', "Init on a %s\n", bulk ? "Bulkdevice" : "Interrupt device");
+  m_Transport = bulk ? MakeBulkTransport(std::move(read_handle), std::move(write_handle))
+                     : MakeInterruptTransport(std::move(read_handle));
+  if (bulk) {
     // Bulk machines need no ClientInit; whatever they sent before we came is stale.
     m_ClientInitialised = true;
     while (FlushReceive() != 0) {
@@ -93,30 +77,17 @@ int UsbInterface::ClientInit() {
   LinkCall call;
   if (m_ClientInitialised) return 1;
   TRACE('I', "ClientInit\n");
-  LinkError error = LinkError::kSuccess;
-  if (!m_ReadHandle ||
-      !m_ReadHandle->ReadEx(m_RxBuffer, kPacketRecordSize, &m_ReadOverlapped, RXDone, &error)) {
-    TRACE_FAILURE('W', m_ReadHandle ? error : LinkError::kInvalidHandle,
-                  "Receive buffer error getting result\n");
-    return 0;
-  }
+  if (!m_Transport->Arm()) return 0;
   m_ClientInitialised = true;
   return 1;
 }
 
 void UsbInterface::CloseDevice() {
   TRACE('T', "UsbInterface::CloseDevice \n");
-  for (std::unique_ptr<DeviceHandle>* handle : {&m_ReadHandle, &m_WriteHandle}) {
-    if (*handle) {
-      (*handle)->CancelIo(nullptr);
-      handle->reset();
-    }
-  }
+  m_Transport->Close();
   // Let the cancelled routines run now; they see the closed handle and return.
   qclock::SleepEx(10, true);
-  m_RxQueue.clear();
-  m_TxQueue.clear();
-  m_BufferMutex.reset();
+  m_Transport->Clear();
   LockConnectionMutex();
   // Only this machine's record: another machine may carry the same id.
   ConnectionList().remove_if([this](const ConnectionRecord& r) { return r.device == this; });
@@ -125,262 +96,33 @@ void UsbInterface::CloseDevice() {
 
 // --- Transport: the interrupt device (and the emulator) -----------------------------------------
 
-bool UsbInterface::LockBuffer() {
-  if (!m_BufferMutex) return false;
-  const uint32_t start = qclock::GetTickCount();
-  for (;;) {
-    if (m_BufferMutex->TryAcquire()) return true;
-    if (qclock::GetTickCount() - start >= 100) return false;
-    qclock::Sleep(1);
-  }
-}
-
-void UsbInterface::ReleaseBuffer() {
-  if (m_BufferMutex) m_BufferMutex->Release();
-}
-
-bool UsbInterface::StartNextWrite(LinkError* error) {
-  m_TxDone = false;
-  *error = LinkError::kSuccess;
-  // A write an earlier send gave up on is still reading the staging record; its TXDone goes on
-  // with the queue once the device takes it.
-  if (m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), true)) {
-    return true;
-  }
-  m_WriteOverlapped = Overlapped{this};
-  m_TxStaging = m_TxQueue.front();
-  m_TxQueue.pop_front();
-  if (!m_ReadHandle) {
-    *error = LinkError::kInvalidHandle;
-    return false;
-  }
-  return m_ReadHandle->WriteEx(m_TxStaging.bytes, kPacketRecordSize, &m_WriteOverlapped, TXDone,
-                               error);
-}
-
 int UsbInterface::SendBuffer(const PacketRecord* packets, int count, int global_timeout,
                              int packet_timeout) {
   LinkCall call;
-  if (m_Bulk) return SendBufferBulk(packets, count, global_timeout, packet_timeout);
-  return SendBufferInterrupt(packets, count, global_timeout);
-}
-
-int UsbInterface::SendBufferInterrupt(const PacketRecord* packets, int count, int global_timeout) {
   TRACE('T', "SendBuffer with %i packets and %i timeout\n", count, global_timeout);
-  m_IoErrors = 0;
-  const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
-  if (!m_ReadHandle) {
+  if (!m_Transport->IsOpen()) {
     TRACE_FAILURE('W', LinkError::kInvalidHandle, "Handle is rotten %u\n", kInvalidHandleValue);
     return 0;
   }
-  if (!m_TxQueue.empty()) TRACE_FAILURE('W', LinkError::kBusy, "Send buffer is not empty\n");
-  for (int i = 0; i < count; ++i) m_TxQueue.push_back(packets[i]);
-  if (m_TxQueue.empty()) {
-    m_TxDone = true;
-    TRACE_FAILURE('C', LinkError::kInvalidParameter, "Empty\n");
-  } else if (LinkError error; !StartNextWrite(&error)) {
-    TRACE_FAILURE('W', error, "WriteFileEx call failed\n");
-    return 0;
-  }
-  while (!Passed(deadline)) {
-    qclock::SleepEx(1, true);
-    if (m_TxDone) return 1;
-    if (m_IoErrors != 0) {
-      TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "IO error\n");
-      return 0;
-    }
-  }
-  TRACE_FAILURE('W', LinkError::kSemTimeout, "Timeout in Sendbuffer\n");
-  return 0;
-}
-
-void UsbInterface::TXDone(LinkError error, uint32_t bytes, Overlapped* overlapped) {
-  auto* self = static_cast<UsbInterface*>(overlapped->context);
-  bool failed = false;
-  if (!self->m_ReadHandle) {
-    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Invalid handle\n");
-    ++self->m_IoErrors;
-    failed = true;
-  }
-  if (error != LinkError::kSuccess) {
-    TRACE_FAILURE('W', error, "Error in TXDone: %u\n", LinkErrorNumber(error));
-    ++self->m_IoErrors;
-    failed = true;
-  }
-  if (bytes != kPacketRecordSize) {
-    TRACE_FAILURE('W', LinkError::kGenFailure, "TXDONE BytesTransfered was %i\n",
-                  static_cast<int>(bytes));
-    ++self->m_IoErrors;
-    failed = true;
-  }
-  if (failed) return;
-  if (self->m_TxQueue.empty()) {
-    TRACE('T', "TX Buffer empty - done\n");
-    self->m_TxDone = true;
-  } else if (LinkError write_error; !self->StartNextWrite(&write_error)) {
-    TRACE_FAILURE('W', write_error, "WriteFileEx fail \n");
-    ++self->m_IoErrors;
-  }
-}
-
-void UsbInterface::ReadChainStopped() {
-  ++m_IoErrors;
-  m_ReadStopped = true;
-}
-
-void UsbInterface::RXDone(LinkError error, uint32_t bytes, Overlapped* overlapped) {
-  auto* self = static_cast<UsbInterface*>(overlapped->context);
-  if (error != LinkError::kSuccess) {
-    if (!self->m_ReadHandle) return;  // closing: the cancelled read ends here
-    TRACE_FAILURE('W', error, "Error in RXDone: %u\n", LinkErrorNumber(error));
-    if (error != LinkError::kMessageNotFound) self->ReadChainStopped();
-    return;
-  }
-  if (self->m_ReadInProgress) {
-    TRACE_FAILURE('W', LinkError::kBusy, "RXDone inservice\n");
-    return;
-  }
-  self->m_ReadInProgress = true;
-  if (!self->m_ReadHandle) {
-    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Invalid handle\n");
-    self->ReadChainStopped();
-    self->m_ReadInProgress = false;
-    return;
-  }
-  if (bytes % kPacketRecordSize != 0) {
-    TRACE_FAILURE('W', LinkError::kInvalidData, "RXDONE BytesTransfered was %u expected %u\n",
-                  bytes, static_cast<unsigned>(kPacketRecordSize));
-    self->ReadChainStopped();
-    self->m_ReadInProgress = false;
-    return;
-  }
-  if (!self->LockBuffer()) {
-    TRACE_FAILURE('W', LinkError::kSemTimeout, "Buffer mutex timeout\n");
-    self->ReadChainStopped();
-    self->m_ReadInProgress = false;
-    return;
-  }
-  const uint32_t records = std::min<uint32_t>(bytes, sizeof self->m_RxBuffer) / kPacketRecordSize;
-  for (uint32_t i = 0; i < records; ++i) {
-    PacketRecord record;
-    std::memcpy(record.bytes, self->m_RxBuffer + i * kPacketRecordSize, kPacketRecordSize);
-    const uint16_t type = PacketTypeOf(record);
-    if (type == PACKET_LOG) continue;
-    if (type == PACKET_USERSTATUS) {
-      TRACE('T', "Got userstatus\n");
-      continue;
-    }
-    self->m_RxQueue.push_back(record);
-  }
-  self->ReleaseBuffer();
-  LinkError read_error = LinkError::kSuccess;
-  if (!self->m_ReadHandle->ReadEx(self->m_RxBuffer, kRxReadBytes, &self->m_ReadOverlapped, RXDone,
-                                  &read_error)) {
-    TRACE_FAILURE('W', read_error, "RxDone error\n");
-    self->ReadChainStopped();
-  }
-  self->m_ReadInProgress = false;
+  return m_Transport->Send(packets, count, global_timeout, packet_timeout);
 }
 
 int UsbInterface::Receive(PacketRecord* packets, int count, int global_timeout,
                           int packet_timeout) {
   LinkCall call;
-  if (m_Bulk) return ReceiveBulk(packets, count, global_timeout, packet_timeout);
-  return ReceiveInterrupt(packets, count, global_timeout, packet_timeout);
-}
-
-int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_timeout,
-                                   int packet_timeout) {
   TRACE('T', "Receiving %i packets %i %i\n", count, global_timeout, packet_timeout);
-  if (!m_ReadHandle) {
+  if (!m_Transport->IsOpen()) {
     TRACE('T', "Handle is rotten \n");
     TRACE('I', "Handle is rotten \n");
     return 0;
   }
-  // Nothing to store: the caller's array has no room for a single packet.
-  if (count <= 0) return count == 0 ? 1 : 0;
-  const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
-  uint32_t packet_deadline = deadline + 10;
-  // A read that failed before this call (while the command was still being sent) started no
-  // next read: nothing can arrive any more, so that failure is kept rather than waited out.
-  m_IoErrors = m_ReadStopped ? 1 : 0;
-  int received = 0;
-  while (!Passed(deadline)) {
-    if (m_IoErrors != 0) {
-      TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "IO err\n");
-      return 0;
-    }
-    if (!LockBuffer()) {
-      TRACE_FAILURE('W', LinkError::kSemTimeout, "Buffer lock err\n");
-      return 0;
-    }
-    const uint32_t copy_start = qclock::GetTickCount();
-    int taken = 0;
-    while (!m_RxQueue.empty() && qclock::GetTickCount() - copy_start < 25) {
-      packets[received++] = m_RxQueue.front();
-      m_RxQueue.pop_front();
-      ++taken;
-      if (received == count) {
-        TRACE('T', "Got all packets\n");
-        ReleaseBuffer();
-        return 1;
-      }
-    }
-    ReleaseBuffer();
-    if (taken > 0 && packet_timeout != -1) {
-      packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
-    }
-    if (Passed(packet_deadline)) {
-      TRACE('T', "Packet timeout at %i of %i packets\n", received, count);
-      TRACE('I', "Packet timeout at %i of %i packets\n", received, count);
-      break;
-    }
-    qclock::SleepEx(10, true);
-  }
-  TRACE('T', "Timeout got %u of %u packets\n", received, count);
-  TRACE_FAILURE('W', LinkError::kSemTimeout, "Timeout got %u of %u packets\n", received, count);
-  qclock::SleepEx(1, true);
-  if (!m_RxQueue.empty()) {
-    TRACE('T', "Another packet has arrived\n");
-    TRACE('I', "Another packet has arrived\n");
-    while (!m_RxQueue.empty()) {
-      TRACE('I', "Another packet has arrived %s\n", PacketTypeName(m_RxQueue.front()).c_str());
-      m_RxQueue.pop_front();
-    }
-  }
-  return 0;
+  return m_Transport->Receive(packets, count, global_timeout, packet_timeout);
 }
 
 int UsbInterface::FlushReceive() {
   LinkCall call;
-  if (m_Bulk) return FlushReceivePipe();
-  return FlushReceiveQueue();
-}
-
-// On a device driven through completion routines every arriving packet lands in the RX queue
-// (the pending read owns the handle), so the stale input to drain is there.
-int UsbInterface::FlushReceiveQueue() {
   TRACE('T', "Flushing receive buffer\n");
-  const uint32_t deadline = qclock::GetTickCount() + 20;
-  int flushed = 0;
-  std::string summary;
-  for (;;) {
-    if (LockBuffer()) {
-      while (!m_RxQueue.empty()) {
-        flushed += static_cast<int>(kPacketSize);
-        if (summary.size() < 505) summary += PacketTypeName(m_RxQueue.front());
-        m_RxQueue.pop_front();
-      }
-      ReleaseBuffer();
-    }
-    if (Passed(deadline)) break;
-    qclock::SleepEx(10, true);
-  }
-  if (flushed != 0) {
-    TRACE('I', "Flushed %i bytes\n", flushed);
-    TRACE('I', "Flushed %s \n", summary.c_str());
-  }
-  return flushed;
+  return m_Transport->Flush();
 }
 
 // --- Command exchange
@@ -523,7 +265,7 @@ int UsbInterface::CheckAlive() {
     ReleaseHardwareLock();
     return 0;
   }
-  if (m_Bulk) FlushReceive();
+  if (m_Transport->IsBulk()) FlushReceive();
   ReleaseHardwareLock();
   return 1;
 }
