@@ -330,3 +330,31 @@ TEST_F(LinkTest, BulkInitFlushesStaleInput) {
 }
 
 }  // namespace
+
+// The open check stands once above both transports: a machine never opened, or closed, refuses
+// every transfer the same way whatever its kind, and says so as the log always did.
+TEST_F(LinkTest, AClosedMachineRefusesEveryTransferWhateverItsKind) {
+  enum class Kind { kNeverOpened, kHid, kBulk };
+  for (const Kind kind : {Kind::kNeverOpened, Kind::kHid, Kind::kBulk}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    if (kind == Kind::kHid) AddHid("/dev/hidraw3");
+    if (kind == Kind::kBulk) bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#0003#{x}");
+    UsbInterface* device =
+        kind == Kind::kNeverOpened ? new UsbInterface(ConnectionRecord{}) : FindDevice(0);
+    ASSERT_NE(device, nullptr);
+    Own(device);
+    EXPECT_EQ(device->IsBulk(), kind == Kind::kBulk);
+    device->CloseDevice();
+    trace_.lines.clear();
+    const PacketRecord packet = MakeAlive("operator");
+    PacketRecord in;
+    EXPECT_EQ(device->SendBuffer(&packet, 1, -1, -1), 0);
+    EXPECT_EQ(LastFailure().error, LinkError::kInvalidHandle);
+    EXPECT_EQ(device->Receive(&in, 1, 100, -1), 0);
+    EXPECT_EQ(trace_.Texts('W'), std::vector<std::string>{"Handle is rotten 4294967295\n"});
+    EXPECT_EQ(trace_.Texts('I'), std::vector<std::string>{"Handle is rotten \n"});
+    Destroy(device);
+    hid_.devices.clear();
+    bulk_.devices.clear();
+  }
+}

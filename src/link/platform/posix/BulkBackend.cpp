@@ -35,7 +35,6 @@
 namespace qplatform {
 namespace {
 
-const char kInterfaceClass[] = "{101f9e3f-8435-4872-bc21-07b27e2baadd}";
 const std::string kReadPipe = "\\PIPE00";
 const std::string kWritePipe = "\\PIPE01";
 
@@ -535,25 +534,6 @@ PipeHandle::~PipeHandle() {
 }
 
 }  // namespace
-
-std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth) {
-  const bool hex = !serial.empty() && serial.size() <= 8 &&
-                   std::all_of(serial.begin(), serial.end(),
-                               [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-  if (hex) return serial;
-  char text[16];
-  int at = std::snprintf(text, sizeof text, "%02X", bus);
-  for (int i = depth > 3 ? depth - 3 : 0; i < depth; ++i) {
-    at += std::snprintf(text + at, sizeof text - static_cast<size_t>(at), "%02X", ports[i]);
-  }
-  return text;
-}
-
-std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance) {
-  char head[64];
-  std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", vendor, product);
-  return head + instance + "#" + kInterfaceClass;
-}
 
 std::unique_ptr<DeviceBackend> MakeLibusbBackend() {
   return std::make_unique<LibusbBackend>();
