@@ -20,7 +20,6 @@ Fault FaultOf(int number) {
     case EISDIR:
       return Fault::kNotAFile;
     case EACCES:
-    case EPERM:
       return Fault::kAccessDenied;
     case EINVAL:
       return Fault::kInvalid;
