@@ -336,6 +336,14 @@ int CMainDlg::Exchange(const char* command, char* reply, size_t size) {
     return kExchangeFailed;
   }
   TRACE('T', "Read %u bytes into buffer\n", n);
+  if (n == 0) {
+    // The exchange succeeded with the machine's bare status packet: the split commands'
+    // acknowledgement, which has no code to parse and is answered with an empty reply.
+    reply[0] = 0;
+    TRACE('T', "Reply %s\n", reply);
+    TRACE('W', "Unparsable reply\n");
+    return kExchangeFailed;
+  }
   if (n >= size) {
     TRACE('W', "Buffer too small\n");
     return kExchangeFailed;

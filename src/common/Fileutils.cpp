@@ -1,171 +1,66 @@
 #include "Fileutils.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
-#include <string>
 
+#include "Files.h"
 #include "log.h"
 
-namespace {
-
-// Opens an existing regular file for reading. O_NONBLOCK keeps a FIFO or device from hanging the
-// caller; anything that is not a regular file (a directory above all) is refused, as the
-// platform's file open refuses a directory.
-int OpenRegularForReading(const char* path, struct stat* info) {
-  if (path == nullptr) {
-    errno = EINVAL;
-    return -1;
-  }
-  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    return -1;
-  }
-  if (fstat(fd, info) != 0 || !S_ISREG(info->st_mode)) {
-    close(fd);
-    errno = EISDIR;
-    return -1;
-  }
-  return fd;
-}
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-// Reads up to `size` bytes; returns how many were read, or -1 when a read failed.
-long long ReadAll(int fd, unsigned char* buffer, unsigned long long size) {
-  unsigned long long done = 0;
-  while (done < size) {
-    const ssize_t n = read(fd, buffer + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (n == 0) break;
-    done += static_cast<unsigned long long>(n);
-  }
-  return static_cast<long long>(done);
-}
-
-bool WriteAll(int fd, const unsigned char* data, unsigned long long size) {
-  unsigned long long done = 0;
-  while (done < size) {
-    const ssize_t n = write(fd, data + done, size - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<unsigned long long>(n);
-  }
-  return true;
-}
-
-// The permission bits a new file gets from the process's umask.
-mode_t NewFileMode() {
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
-}
-
-}  // namespace
-
-int ReplaceFileContents(const char* path, const void* data, size_t size) {
-  if (path == nullptr || *path == '\0') {
-    errno = EINVAL;
-    return 0;
-  }
-  std::string target = path;
-  char resolved[PATH_MAX];
-  struct stat info;
-  mode_t mode = NewFileMode();
-  if (lstat(path, &info) == 0) {
-    if (S_ISLNK(info.st_mode)) {
-      if (realpath(path, resolved) == nullptr) return 0;
-      target = resolved;
-      if (stat(resolved, &info) != 0) return 0;
-    }
-    if (!S_ISREG(info.st_mode)) {
-      errno = EISDIR;
-      return 0;
-    }
-    mode = info.st_mode & 07777;
-  } else if (errno != ENOENT) {
-    return 0;
-  }
-  std::string temporary = target + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return 0;
-  bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, static_cast<const unsigned char*>(data), size) &&
-            fsync(fd) == 0;
-  int saved = errno;
-  // The close can be where a full disc shows.
-  if (close(fd) != 0 && ok) {
-    ok = false;
-    saved = errno;
-  }
-  if (ok && rename(temporary.c_str(), target.c_str()) != 0) {
-    ok = false;
-    saved = errno;
-  }
-  if (!ok) {
-    unlink(temporary.c_str());
-    errno = saved;
-    return 0;
-  }
-  return 1;
+int ReplaceFileContents(const char* path, const void* data, size_t size, qsys::SysError* error) {
+  return qsys::ReplaceFile(path, data, size, error) ? 1 : 0;
 }
 
 int FileExists(const char* path) {
-  struct stat info;
-  const int fd = OpenRegularForReading(path, &info);
-  if (fd < 0) {
-    return 0;
-  }
-  close(fd);
-  return 1;
+  qsys::InputFile file;
+  return file.Open(path, nullptr) ? 1 : 0;
 }
 
 uint32_t FileSizeOf(const char* path) {
-  struct stat info;
-  const int fd = OpenRegularForReading(path, &info);
-  if (fd < 0) {
+  qsys::InputFile file;
+  if (!file.Open(path, nullptr)) {
     TRACE('I', "Could not open %s\n", path ? path : "");
     return 0;
   }
-  close(fd);
-  const unsigned long long size = static_cast<unsigned long long>(info.st_size);
+  const uint64_t size = file.Size();
   return size > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<uint32_t>(size);
 }
 
+int ReadWholeFile(const char* path, void* buffer, uint32_t size) {
+  qsys::InputFile file;
+  if (!file.Open(path, nullptr)) {
+    TRACE('W', "Error opening file\n");
+    return 0;
+  }
+  // The size taken before must be the size of what is read, or a file that changed in between
+  // (or whose size could not be taken) would load as a wrong or empty deal set.
+  if (file.Size() != size) {
+    TRACE('W', "File size changed\n");
+    return 0;
+  }
+  const int64_t got = file.Read(buffer, size, nullptr);
+  if (got < 0) {
+    TRACE('W', "Error reading file\n");
+    return 0;
+  }
+  if (static_cast<uint64_t>(got) != size) {
+    TRACE('W', "Error reading file II\n");
+    return 0;
+  }
+  return 1;
+}
+
 int TrimFileToTail(const char* path, uint32_t limit, uint32_t keep) {
-  struct stat info;
-  unsigned long long size;
+  uint64_t size;
   {
-    Fd file(OpenRegularForReading(path, &info));
-    if (file.get() < 0) {
-      TRACE('W', "Could not open the file %u\n", static_cast<unsigned>(errno));
+    qsys::InputFile file;
+    qsys::SysError error;
+    if (!file.Open(path, &error)) {
+      TRACE('W', "Could not open the file %u\n", static_cast<unsigned>(error.number));
       TRACE('W', "Could not open the file %s\n", path ? path : "");
       return 0;
     }
-    size = static_cast<unsigned long long>(info.st_size);
+    size = file.Size();
     TRACE('T', "%s is %i\n", path, static_cast<int>(size));
   }
   if (size <= limit) {
@@ -183,14 +78,14 @@ int TrimFileToTail(const char* path, uint32_t limit, uint32_t keep) {
     return 0;
   }
 
-  long long got;
+  int64_t got;
   {
-    Fd file(OpenRegularForReading(path, &info));
-    if (file.get() < 0) {
+    qsys::InputFile file;
+    if (!file.Open(path, nullptr)) {
       TRACE('W', "Could not open the file %s\n", path);
       return 0;
     }
-    got = ReadAll(file.get(), buffer.get(), size);
+    got = file.Read(buffer.get(), size, nullptr);
   }
   if (got < 0) {
     // Nothing trustworthy was read: keep the file rather than write bytes that were not read.
@@ -200,8 +95,8 @@ int TrimFileToTail(const char* path, uint32_t limit, uint32_t keep) {
   TRACE('T', "Read %u from %s\n", static_cast<unsigned>(got), path);
 
   // The file may have shrunk since its size was taken: keep the tail of what was really read.
-  const unsigned long long have = static_cast<unsigned long long>(got);
-  const unsigned long long tail = have < keep ? have : keep;
+  const uint64_t have = static_cast<uint64_t>(got);
+  const uint64_t tail = have < keep ? have : keep;
   // The tail replaces the file as a whole: a failed write leaves the old file, never a cut one.
   if (!ReplaceFileContents(path, buffer.get() + (have - tail), tail)) {
     TRACE('W', "Could not write the file %s\n", path);

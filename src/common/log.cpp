@@ -12,16 +12,9 @@
 #include <string>
 
 #include "Fileutils.h"
+#include "System.h"
 #include "clock.h"
 #include "trace_ring.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <sys/syscall.h>
-#include <sys/time.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -83,33 +76,27 @@ TraceCapture* g_capture = nullptr;
 
 // Asked once per thread: the system call costs more than the rest of a detailed line.
 uint32_t CurrentThreadId() {
-#if defined(_WIN32)
-  thread_local const uint32_t id = static_cast<uint32_t>(GetCurrentThreadId());
-#else
-  thread_local const uint32_t id = static_cast<uint32_t>(syscall(SYS_gettid));
-#endif
+  thread_local const uint32_t id = qsys::CurrentThreadNumber();
   return id;
 }
 
 void LocalTime(TraceRecord& record) {
-  timeval tv{};
-  gettimeofday(&tv, nullptr);
+  const qsys::WallTime now = qsys::WallClockNow();
   // The calendar breakdown changes once a second; most lines share it with the line before.
-  thread_local time_t cached_seconds = -1;
-  thread_local tm local{};
-  const time_t seconds = tv.tv_sec;
-  if (seconds != cached_seconds) {
-    localtime_r(&seconds, &local);
-    cached_seconds = seconds;
+  thread_local int64_t cached_seconds = -1;
+  thread_local qsys::CivilTime local{};
+  if (now.seconds != cached_seconds) {
+    local = qsys::LocalTimeOf(now.seconds);
+    cached_seconds = now.seconds;
   }
-  record.year = static_cast<uint16_t>(local.tm_year + 1900);
-  record.month = static_cast<uint16_t>(local.tm_mon + 1);
-  record.day_of_week = static_cast<uint16_t>(local.tm_wday);
-  record.day = static_cast<uint16_t>(local.tm_mday);
-  record.hour = static_cast<uint16_t>(local.tm_hour);
-  record.minute = static_cast<uint16_t>(local.tm_min);
-  record.second = static_cast<uint16_t>(local.tm_sec);
-  record.millisecond = static_cast<uint16_t>(tv.tv_usec / 1000);
+  record.year = local.year;
+  record.month = local.month;
+  record.day_of_week = local.day_of_week;
+  record.day = local.day;
+  record.hour = local.hour;
+  record.minute = local.minute;
+  record.second = local.second;
+  record.millisecond = now.millisecond;
 }
 
 void FillRecord(TraceRecord& record, char level, const char* base, int line, const char* text) {

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <vector>
 
+#include "System.h"
 #include "regexpclass.h"
 
 // The build passes its own string; this is the one of the current release.
@@ -151,13 +152,10 @@ void MakeVersionText(const char* version, char* buffer, size_t size) {
   size_t used = std::strlen(buffer);
   Append(buffer, size, &used, "%s", record.test_mark ? " tst " : " rel");
   if (!record.test_mark) return;
-  time_t t = static_cast<time_t>(record.build_time);
-  struct tm local = {};
-  localtime_r(&t, &local);
-  Append(buffer, size, &used, "%04u.%02u.%02u %02u.%02u:%02u",
-         static_cast<unsigned>(local.tm_year + 1900), static_cast<unsigned>(local.tm_mon + 1),
-         static_cast<unsigned>(local.tm_mday), static_cast<unsigned>(local.tm_hour),
-         static_cast<unsigned>(local.tm_min), static_cast<unsigned>(local.tm_sec));
+  const qsys::CivilTime local = qsys::LocalTimeOf(record.build_time);
+  Append(buffer, size, &used, "%04u.%02u.%02u %02u.%02u:%02u", unsigned{local.year},
+         unsigned{local.month}, unsigned{local.day}, unsigned{local.hour}, unsigned{local.minute},
+         unsigned{local.second});
 }
 
 const char* GetVersionText() {

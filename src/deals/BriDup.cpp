@@ -1,11 +1,6 @@
 #include "BriDup.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
 #include <memory>
 #include <new>
 
@@ -20,23 +15,6 @@ namespace {
 constexpr int kStoredCards = 3 * kCardsInHand;
 // Bits 1..52 of a card mask, one per card number.
 constexpr uint64_t kWholeDeck = ((uint64_t{1} << kCardsInDeck) - 1) << 1;
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() { Close(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int get() const { return fd_; }
-  void Close() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-  }
-
- private:
-  int fd_;
-};
 
 // The card number a field holds: the two bytes count as signed 8-bit values and need not be
 // digits; only the value is tested.
@@ -91,26 +69,6 @@ DecodeResult DecodeRecord(const uint8_t* record, Deal& deal) {
   return DecodeResult::kOk;
 }
 
-// Reads exactly `size` bytes. The loop only matters past the largest single read the system
-// allows (about 2 GiB); smaller files take one call.
-bool ReadWhole(int fd, uint8_t* buffer, uint32_t size) {
-  uint32_t done = 0;
-  while (done < size) {
-    const ssize_t got = ::read(fd, buffer + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      TRACE('W', "Error reading file\n");
-      return false;
-    }
-    if (got == 0) {
-      TRACE('W', "Error reading file II\n");
-      return false;
-    }
-    done += static_cast<uint32_t>(got);
-  }
-  return true;
-}
-
 bool ReadDealRecords(const char* path, DealSet& deals, uint32_t record_size) {
   if (path == nullptr || !FileExists(path)) {
     TRACE('W', "File does not exist\n");
@@ -142,20 +100,7 @@ bool ReadDealRecords(const char* path, DealSet& deals, uint32_t record_size) {
   }
   TRACE('D', "%u\n", record_size);
 
-  FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  struct stat info;
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    TRACE('W', "Error opening file\n");
-    return false;
-  }
-  // The size taken above must be the size of what is read, or a file that changed in between
-  // (or whose size could not be taken) would load as a wrong or empty deal set.
-  if (static_cast<uint64_t>(info.st_size) != size) {
-    TRACE('W', "File size changed\n");
-    return false;
-  }
-  if (!ReadWhole(file.get(), buffer.get(), size)) return false;
-  file.Close();
+  if (!ReadWholeFile(path, buffer.get(), size)) return false;
 
   if (record_size == kDupRecordSize) {
     TRACE('D', "File OK\n");

@@ -1,10 +1,5 @@
 #include "DealWrite.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
 #include "BoardInfo.h"
@@ -140,8 +135,10 @@ bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind, in
   const std::string bytes = FormatDealFile(deals, kind, first_board);
   // Written beside the target and renamed over it: a full disc, or any other failure, leaves
   // the old file as it was, also when the output is the file the deals were read from.
-  if (!ReplaceFileContents(path, bytes.data(), bytes.size())) {
-    if (errno == EISDIR || errno == ENOENT || errno == EACCES || errno == ENOTDIR) {
+  qsys::SysError error;
+  if (!ReplaceFileContents(path, bytes.data(), bytes.size(), &error)) {
+    if (error.fault == qsys::Fault::kNotAFile || error.fault == qsys::Fault::kNotFound ||
+        error.fault == qsys::Fault::kAccessDenied) {
       TRACE('W', "Error creating file\n");
     } else {
       TRACE('W', "Error writing file\n");

@@ -1,12 +1,7 @@
 #include "Pbn.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
 #include <bit>
-#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -264,38 +259,6 @@ Fault Parser::DecodeDeal(const char* v, const char* end) {
   return Fault::kNone;
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
-};
-
-bool ReadWhole(int fd, char* buffer, uint32_t size) {
-  uint32_t done = 0;
-  while (done < size) {
-    const ssize_t got = ::read(fd, buffer + done, size - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      TRACE('W', "Error reading file\n");
-      return false;
-    }
-    if (got == 0) {
-      TRACE('W', "Error reading file II\n");
-      return false;
-    }
-    done += static_cast<uint32_t>(got);
-  }
-  return true;
-}
-
 }  // namespace
 
 bool ReadPbnFile(const char* path, DealSet& deals, std::vector<int>* board_numbers) {
@@ -314,18 +277,7 @@ bool ReadPbnFile(const char* path, DealSet& deals, std::vector<int>* board_numbe
     TRACE('W', "Out of mem\n");
     return false;
   }
-  FileDescriptor file(::open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  struct stat info;
-  if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    TRACE('W', "Error opening file\n");
-    return false;
-  }
-  // The size checked above must be the size of what is read.
-  if (static_cast<uint64_t>(info.st_size) != size) {
-    TRACE('W', "File size changed\n");
-    return false;
-  }
-  if (!ReadWhole(file.get(), buffer.get(), size)) return false;
+  if (!ReadWholeFile(path, buffer.get(), size)) return false;
   return ReadPbnText(buffer.get(), size, deals, board_numbers);
 }
 

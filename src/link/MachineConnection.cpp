@@ -67,8 +67,11 @@ UsbInterface* MachineConnection::WaitForMachine(uint32_t wait_ms) {
   return m_Link;
 }
 
-std::string MachineConnection::LastFailure() const {
-  std::string failure = ::LastFailure();
-  if (failure.empty()) failure = m_Link == nullptr ? kNoMachineFound : kExchangeFailed;
+LinkFailure MachineConnection::LastFailure() const {
+  LinkFailure failure = ::LastFailure();
+  if (failure.text.empty()) {
+    failure = m_Link == nullptr ? LinkFailure{LinkError::kFileNotFound, kNoMachineFound}
+                                : LinkFailure{LinkError::kGenFailure, kExchangeFailed};
+  }
   return failure;
 }

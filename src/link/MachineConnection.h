@@ -12,6 +12,7 @@
 #include <string>
 #include <utility>
 
+#include "LinkFailure.h"
 #include "MachineFilter.h"
 
 class UsbInterface;
@@ -81,9 +82,9 @@ class MachineConnection {
   UsbInterface* Link() const { return m_Link; }
 
   // Why the last step or the last call on Link() failed: the link's LastFailure(); when the
-  // link wrote no failure line, kNoMachineFound while no machine is held, else kExchangeFailed.
-  // Meaningful after a failure only. Never blocks.
-  std::string LastFailure() const;
+  // link wrote no failure line, {kFileNotFound, kNoMachineFound} while no machine is held, else
+  // {kGenFailure, kExchangeFailed}. Meaningful after a failure only. Never blocks.
+  LinkFailure LastFailure() const;
 
   // The machine this connection is bound to (Any() when none).
   const MachineFilter& Which() const { return m_Which; }

@@ -1,13 +1,7 @@
 #include "MachineList.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
-#include <climits>
-#include <fstream>
-#include <sstream>
-
 #include "MachineIds.h"
+#include "Processes.h"
 #include "USBinterface.h"
 #include "clock.h"
 #include "platform/Backends.h"
@@ -42,7 +36,7 @@ void ListBulk(std::vector<MachineListing>* out) {
     machine.kind = "bulk";
     machine.path = record.path;
     machine.serial = record.serial;
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     // The interface can be claimed by one program only: a refusal means another has it.
     machine.held =
         !backend->Open(machine.path + "\\PIPE01", qplatform::OpenMode::kExclusiveWrite, &error);
@@ -53,7 +47,7 @@ void ListBulk(std::vector<MachineListing>* out) {
 void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other) {
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
   std::vector<qplatform::InterfaceEntry> entries;
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) return;
   for (const qplatform::InterfaceEntry& entry : entries) {
     if (entry.enum_error != 0 || entry.detail_failed) continue;
@@ -63,7 +57,7 @@ void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other)
     std::unique_ptr<qplatform::DeviceHandle> handle =
         backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
     if (!handle) {
-      if (error == qplatform::kErrorSharingViolation) continue;  // this process holds it
+      if (error == LinkError::kSharingViolation) continue;  // this process holds it
       machine.held = true;
       out->push_back(machine);
       continue;
@@ -128,49 +122,11 @@ void ListEmulator(std::vector<MachineListing>* out, uint32_t wait_ms,
 }  // namespace
 
 bool PathOpenElsewhere(const std::string& path) {
-  DIR* proc = ::opendir("/proc");
-  if (proc == nullptr) return false;
-  const std::string self = std::to_string(::getpid());
-  bool held = false;
-  while (!held) {
-    const dirent* process = ::readdir(proc);
-    if (process == nullptr) break;
-    const std::string pid = process->d_name;
-    if (pid.empty() || pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
-      continue;
-    }
-    const std::string fds = "/proc/" + pid + "/fd";
-    DIR* dir = ::opendir(fds.c_str());
-    if (dir == nullptr) continue;  // another user's process: not ours to see
-    while (const dirent* fd = ::readdir(dir)) {
-      char target[PATH_MAX];
-      const std::string link = fds + "/" + fd->d_name;
-      const ssize_t n = ::readlink(link.c_str(), target, sizeof target - 1);
-      if (n > 0 && path.compare(0, std::string::npos, target, static_cast<size_t>(n)) == 0) {
-        held = true;
-        break;
-      }
-    }
-    ::closedir(dir);
-  }
-  ::closedir(proc);
-  return held;
+  return qsys::PathOpenInOtherProcess(path);
 }
 
 bool SocketListened(const std::string& path) {
-  // Num RefCount Protocol Flags Type St Inode Path; flag 0x10000 marks a listening socket.
-  std::ifstream table("/proc/net/unix");
-  std::string line;
-  std::getline(table, line);
-  while (std::getline(table, line)) {
-    std::istringstream fields(line);
-    std::string num, refs, protocol, flags, type, state, inode, socket_path;
-    if (!(fields >> num >> refs >> protocol >> flags >> type >> state >> inode >> socket_path)) {
-      continue;
-    }
-    if (socket_path == path && (std::stoul(flags, nullptr, 16) & 0x10000) != 0) return true;
-  }
-  return false;
+  return qsys::LocalSocketListening(path);
 }
 
 std::vector<MachineListing> ListMachines(uint32_t wait_ms, const HeldByOther& held_by_other,

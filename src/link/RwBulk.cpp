@@ -1,5 +1,5 @@
-// The bulk machine: enumeration of its device paths, opening its two pipes, and packet
-// transfers on them waited for on their events in 10 ms steps.
+// The bulk machine: enumeration of its device paths, and packet transfers on its two pipes
+// waited for on their events in 10 ms steps.
 #include "rwbulk.h"
 
 #include <algorithm>
@@ -9,8 +9,9 @@
 #include <new>
 #include <string>
 
+#include "LinkFailure.h"
 #include "MachineNotices.h"
-#include "USBinterface.h"
+#include "Transport.h"
 #include "platform/Backends.h"
 #include "regexpclass.h"
 
@@ -25,37 +26,24 @@ constexpr int kPacketsPerWrite = 16;
 constexpr int kPacketsPerRead = 256;
 constexpr size_t kBlockBytes = 16384;
 constexpr uint32_t kGrace = 50000;
-constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
 
-const char kReadPipe[] = "\\PIPE00";
-const char kWritePipe[] = "\\PIPE01";
 const char kPathPattern[] = "^(.+#vid_[0-9A-Fa-f]+&pid_[0-9A-Fa-f]+)#([0-9A-Fa-f\\.\\*_\\:]+)#(.+)";
-
-bool Passed(uint32_t deadline) {
-  return static_cast<int32_t>(qclock::GetTickCount() - deadline) >= 0;
-}
-
-uint32_t GlobalTimeout(int count, int global_timeout) {
-  if (global_timeout != -1) return static_cast<uint32_t>(global_timeout);
-  const int64_t ms = static_cast<int64_t>(count) * 3 + 1000;
-  return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX));
-}
 
 enum class Waited { kDone, kResultError, kPacketTimeout, kGlobalTimeout, kAbandoned, kWrongReturn };
 
 // Waits for the pending transfer on its event in steps of 10 ms until it finishes or the clock
 // passes a deadline plus `grace`. No packet deadline: pass nullptr.
-Waited WaitTransfer(DeviceHandle& handle, uint32_t* bytes, uint32_t* error,
+Waited WaitTransfer(DeviceHandle& handle, uint32_t* bytes, LinkError* error,
                     const uint32_t* packet_deadline, uint32_t global_deadline, uint32_t grace) {
   for (;;) {
     switch (handle.WaitPending(10)) {
       case WaitResult::kSignaled:
         return handle.PendingResult(bytes, error) ? Waited::kDone : Waited::kResultError;
       case WaitResult::kTimeout:
-        if (packet_deadline != nullptr && Passed(*packet_deadline + grace)) {
+        if (packet_deadline != nullptr && transport_time::Passed(*packet_deadline + grace)) {
           return Waited::kPacketTimeout;
         }
-        if (Passed(global_deadline + grace)) return Waited::kGlobalTimeout;
+        if (transport_time::Passed(global_deadline + grace)) return Waited::kGlobalTimeout;
         break;
       case WaitResult::kAbandoned:
         return Waited::kAbandoned;
@@ -77,9 +65,10 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
   LinkCall call;
   qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
   std::vector<qplatform::InterfaceEntry> entries;
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
-    TRACE_FAILURE('W', "SetupDiGetClassDevs failed with %u\n", error);
+    TRACE_FAILURE('W', ErrorOr(error, LinkError::kGenFailure),
+                  "SetupDiGetClassDevs failed with %u\n", LinkErrorNumber(error));
     return 0;
   }
   machine_notices::Listed('B', entries);
@@ -88,7 +77,8 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
     const qplatform::InterfaceEntry& entry = entries[member];
     if (entry.enum_error != 0) {
-      TRACE_FAILURE('W', "Some other error %i\n", static_cast<int>(entry.enum_error));
+      TRACE_FAILURE('W', LinkErrorFromNumber(entry.enum_error), "Some other error %i\n",
+                    static_cast<int>(entry.enum_error));
       continue;
     }
     if (entry.detail_failed) continue;
@@ -102,14 +92,14 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
     std::unique_ptr<DeviceHandle> probe = backend->Open(path, qplatform::OpenMode::kProbe, &error);
     if (!probe) {
       TRACE('D', "FAILED to open %s\n", path.c_str());
-      if (error == qplatform::kErrorAccessDenied &&
+      if (error == LinkError::kAccessDenied &&
           machine_notices::Note('B', path, machine_notices::kNoPermission)) {
         TRACE('W', machine_notices::kNoPermission, path.c_str());
       }
       continue;
     }
     if (!pattern.Match(path.c_str())) {
-      TRACE_FAILURE('W', "Found an unmatching device %s\n", path.c_str());
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Found an unmatching device %s\n", path.c_str());
       continue;
     }
     char instance[256];
@@ -129,73 +119,48 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
   return 1;
 }
 
-UsbInterface* OpenBulkDevice(const MachineFilter& which) {
-  LinkCall call;
-  std::vector<ConnectionRecord> found;
-  EnumerateBulkDevices(&found);
-  LockConnectionMutex();
-  std::erase_if(found, [&which](const ConnectionRecord& candidate) {
-    return !which.Matches(candidate.id, candidate.serial) ||
-           std::any_of(ConnectionList().begin(), ConnectionList().end(),
-                       [&](const ConnectionRecord& r) { return r.id == candidate.id; });
-  });
-  ReleaseConnectionMutex();
-  if (found.empty()) return nullptr;
+namespace {
 
-  const ConnectionRecord& record = found.front();
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
-  uint32_t error = 0;
-  const std::string write_path = std::string(record.path) + kWritePipe;
-  std::unique_ptr<DeviceHandle> write_handle =
-      backend->Open(write_path, qplatform::OpenMode::kExclusiveWrite, &error);
-  if (!write_handle) {
-    TRACE('T', "Err opening:_%s_\n", write_path.c_str());
-    TRACE('I', "Error opening write pipe %i\n", static_cast<int>(error));
-    if (error == qplatform::kErrorAccessDenied) {
-      if (machine_notices::Note('B', record.path, machine_notices::kNoPermission)) {
-        TRACE('W', machine_notices::kNoPermission, record.path);
-      }
-    } else if (error == qplatform::kErrorSharingViolation ||
-               error == qplatform::kErrorLockViolation) {
-      // Machines this process holds are not tried: the pipe belongs to another program.
-      if (machine_notices::Note('B', record.path, machine_notices::kInUse)) {
-        TRACE('W', machine_notices::kInUse, record.path);
+// The bulk transport: one transfer at a time on each pipe, waited for on its event in 10 ms
+// steps; a read finishes when all the bytes asked for have arrived.
+class BulkTransport : public PacketTransport {
+ public:
+  BulkTransport(std::unique_ptr<DeviceHandle> read, std::unique_ptr<DeviceHandle> write)
+      : m_ReadHandle(std::move(read)), m_WriteHandle(std::move(write)) {}
+  ~BulkTransport() override { Close(); }
+
+  bool IsBulk() const override { return true; }
+  bool IsOpen() const override { return m_ReadHandle && m_WriteHandle; }
+  int Arm() override { return 1; }
+  int Send(const PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
+  int Receive(PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
+  int Flush() override;
+  void Close() override {
+    for (std::unique_ptr<DeviceHandle>* handle : {&m_ReadHandle, &m_WriteHandle}) {
+      if (*handle) {
+        (*handle)->CancelIo(nullptr);
+        handle->reset();
       }
     }
-    return nullptr;
   }
-  const std::string read_path = std::string(record.path) + kReadPipe;
-  std::unique_ptr<DeviceHandle> read_handle =
-      backend->Open(read_path, qplatform::OpenMode::kExclusiveRead, &error);
-  if (!read_handle) {
-    TRACE_FAILURE('W', "Error opening read pipe %i\n", static_cast<int>(error));
-    return nullptr;
-  }
-  machine_notices::Opened(record.path);
-  auto* device = new UsbInterface(record);
-  if (device->Init(std::move(read_handle), std::move(write_handle))) {
-    TRACE('T', "Bulk pipes opened\n");
-    return device;
-  }
-  TRACE_FAILURE('W', "USB init error\n");
-  delete device;
-  return nullptr;
-}
+  void Clear() override {}
+  size_t Queued() const override { return 0; }
+  bool ReadPending() const override { return false; }
 
-int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int global_timeout,
-                                 int packet_timeout) {
-  TRACE('T', "SendBuffer with %i packets and %i timeout\n", count, global_timeout);
-  m_IoErrors = 0;
-  const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
+ private:
+  std::unique_ptr<DeviceHandle> m_ReadHandle;   // "\PIPE00"
+  std::unique_ptr<DeviceHandle> m_WriteHandle;  // "\PIPE01"
+};
+
+int BulkTransport::Send(const PacketRecord* packets, int count, int global_timeout,
+                        int packet_timeout) {
+  const uint32_t global_deadline =
+      qclock::GetTickCount() + transport_time::GlobalTimeout(count, global_timeout);
   uint32_t packet_deadline = global_deadline + 10;
-  if (!m_WriteHandle) {
-    TRACE_FAILURE('W', "Handle is rotten %u\n", kInvalidHandleValue);
-    return 0;
-  }
   const size_t total = count > 0 ? static_cast<size_t>(count) : 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[total * kPacketSize + 1]);
   if (!block) {
-    TRACE_FAILURE('C', "Malloc failed\n");
+    TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "Malloc failed\n");
     return 0;
   }
   for (size_t i = 0; i < total; ++i) {
@@ -207,18 +172,18 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
     const int chunk = std::min(kPacketsPerWrite, count - done);
     const uint32_t asked = static_cast<uint32_t>(chunk) * kPacketSize;
     uint32_t written = 0;
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     switch (m_WriteHandle->Write(block.get() + static_cast<size_t>(done) * kPacketSize, asked,
                                  &written, &error)) {
       case IoStart::kCompleted:
         TRACE('I', "Direct write\n");
         if (written < asked) {
-          TRACE_FAILURE('W', "Written != WriteLen\n");
+          TRACE_FAILURE('W', LinkError::kGenFailure, "Written != WriteLen\n");
           ok = false;
         }
         break;
       case IoStart::kFailed:
-        TRACE_FAILURE('W', "Write failed %i\n", static_cast<int>(error));
+        TRACE_FAILURE('W', error, "Write failed %i\n", static_cast<int>(error));
         ok = false;
         break;
       case IoStart::kPending:
@@ -226,7 +191,7 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
                              kGrace)) {
           case Waited::kDone:
             if (written < asked) {
-              TRACE_FAILURE('W', "Written != WriteLen\n");
+              TRACE_FAILURE('W', LinkError::kGenFailure, "Written != WriteLen\n");
               ok = false;
             } else if (packet_timeout != -1) {
               packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
@@ -245,11 +210,11 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
             ok = false;
             break;
           case Waited::kAbandoned:
-            TRACE_FAILURE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', LinkError::kOperationAborted, "WAIT_ABANDONED");
             ok = false;
             break;
           case Waited::kWrongReturn:
-            TRACE_FAILURE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', LinkError::kGenFailure, "Wrong return type\n");
             ok = false;
             break;
         }
@@ -269,22 +234,16 @@ int UsbInterface::SendBufferBulk(const PacketRecord* packets, int count, int glo
   return ok ? 1 : 0;
 }
 
-int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeout,
-                              int packet_timeout) {
-  TRACE('T', "Receiving %i packets %i %i\n", count, global_timeout, packet_timeout);
-  if (!m_ReadHandle) {
-    TRACE('T', "Handle is rotten \n");
-    TRACE('I', "Handle is rotten \n");
-    return 0;
-  }
+int BulkTransport::Receive(PacketRecord* packets, int count, int global_timeout,
+                           int packet_timeout) {
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!block) {
-    TRACE_FAILURE('C', "No buffer\n");
+    TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "No buffer\n");
     return 0;
   }
-  const uint32_t global_deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
+  const uint32_t global_deadline =
+      qclock::GetTickCount() + transport_time::GlobalTimeout(count, global_timeout);
   uint32_t packet_deadline = global_deadline + 10;
-  m_IoErrors = 0;
   int stored = 0;
   bool failed = false;
   while (!failed && stored < count) {
@@ -292,17 +251,17 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
     const uint32_t asked = static_cast<uint32_t>(units) * kPacketSize;
     TRACE('T', "Reading %i bytes\n", static_cast<int>(asked));
     uint32_t got = 0;
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     switch (m_ReadHandle->Read(block.get(), asked, &got, &error)) {
       case IoStart::kCompleted:
         TRACE('I', "Direct read\n");
         if (got != asked) {
-          TRACE_FAILURE('W', "Read != ReadLen\n");
+          TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
           failed = true;
         }
         break;
       case IoStart::kFailed:
-        TRACE_FAILURE('W', "Read failed %i\n", static_cast<int>(error));
+        TRACE_FAILURE('W', error, "Read failed %i\n", static_cast<int>(error));
         failed = true;
         break;
       case IoStart::kPending:
@@ -310,30 +269,32 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
             WaitTransfer(*m_ReadHandle, &got, &error, &packet_deadline, global_deadline, kGrace)) {
           case Waited::kDone:
             if (got != asked) {
-              TRACE_FAILURE('W', "Read != ReadLen\n");
+              TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
               failed = true;
             } else if (packet_timeout != -1) {
               packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
             }
             break;
           case Waited::kResultError:
-            TRACE_FAILURE('W', "Read fail (%i)\n", static_cast<int>(error));
+            TRACE_FAILURE('W', error, "Read fail (%i)\n", static_cast<int>(error));
             failed = true;
             break;
           case Waited::kPacketTimeout:
-            TRACE_FAILURE('W', "Packet timeout at %i of %i packets\n", count - stored, count);
+            TRACE_FAILURE('W', LinkError::kSemTimeout, "Packet timeout at %i of %i packets\n",
+                          count - stored, count);
             failed = true;
             break;
           case Waited::kGlobalTimeout:
-            TRACE_FAILURE('W', "Global timeout at %i of %i packets\n", count - stored, count);
+            TRACE_FAILURE('W', LinkError::kSemTimeout, "Global timeout at %i of %i packets\n",
+                          count - stored, count);
             failed = true;
             break;
           case Waited::kAbandoned:
-            TRACE_FAILURE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', LinkError::kOperationAborted, "WAIT_ABANDONED");
             failed = true;
             break;
           case Waited::kWrongReturn:
-            TRACE_FAILURE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', LinkError::kGenFailure, "Wrong return type\n");
             failed = true;
             break;
         }
@@ -354,29 +315,28 @@ int UsbInterface::ReceiveBulk(PacketRecord* packets, int count, int global_timeo
     m_ReadHandle->ResetEvent(nullptr);
   }
   if (failed) {
-    TRACE_FAILURE('W', "Fail in receive buffer\n");
-    uint32_t error = 0;
+    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "Fail in receive buffer\n");
+    LinkError error = LinkError::kSuccess;
     if (!m_ReadHandle->CancelIo(&error))
-      TRACE_FAILURE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+      TRACE_FAILURE('W', error, "\nCancelIO failed %i\n", static_cast<int>(error));
   }
   return !failed && stored == count ? 1 : 0;
 }
 
-int UsbInterface::FlushReceivePipe() {
-  TRACE('T', "Flushing receive buffer\n");
+int BulkTransport::Flush() {
   const uint32_t deadline = qclock::GetTickCount() + 20;
   if (!m_ReadHandle) return 0;
   std::unique_ptr<uint8_t[]> block(new (std::nothrow) uint8_t[kBlockBytes]);
   if (!block) {
-    TRACE_FAILURE('C', "No buffer\n");
+    TRACE_FAILURE('C', LinkError::kNotEnoughMemory, "No buffer\n");
     return 0;
   }
   int flushed = 0;
   std::string summary;
   for (;;) {
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     if (!m_ReadHandle->ResetEvent(&error)) {
-      TRACE_FAILURE('W', "ResetEvent fail (%i)\n", static_cast<int>(error));
+      TRACE_FAILURE('W', error, "ResetEvent fail (%i)\n", static_cast<int>(error));
       break;
     }
     uint32_t got = 0;
@@ -385,7 +345,7 @@ int UsbInterface::FlushReceivePipe() {
       case IoStart::kCompleted:
         TRACE('I', "Direct read\n");
         if (got != kPacketSize) {
-          TRACE_FAILURE('W', "Read != ReadLen\n");
+          TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
           stop = true;
         }
         break;
@@ -397,7 +357,7 @@ int UsbInterface::FlushReceivePipe() {
         switch (WaitTransfer(*m_ReadHandle, &got, &error, nullptr, deadline, 0)) {
           case Waited::kDone:
             if (got != kPacketSize) {
-              TRACE_FAILURE('W', "Read != ReadLen\n");
+              TRACE_FAILURE('W', LinkError::kGenFailure, "Read != ReadLen\n");
               stop = true;
             }
             break;
@@ -406,7 +366,7 @@ int UsbInterface::FlushReceivePipe() {
             stop = true;
             break;
           case Waited::kAbandoned:
-            TRACE_FAILURE('W', "WAIT_ABANDONED");
+            TRACE_FAILURE('W', LinkError::kOperationAborted, "WAIT_ABANDONED");
             stop = true;
             break;
           case Waited::kPacketTimeout:
@@ -415,7 +375,7 @@ int UsbInterface::FlushReceivePipe() {
             stop = true;
             break;
           case Waited::kWrongReturn:
-            TRACE_FAILURE('W', "Wrong return type\n");
+            TRACE_FAILURE('W', LinkError::kGenFailure, "Wrong return type\n");
             stop = true;
             break;
         }
@@ -429,8 +389,15 @@ int UsbInterface::FlushReceivePipe() {
     TRACE('I', "Flushed %i bytes\n", flushed);
     TRACE('I', "Flushed %s \n", summary.c_str());
   }
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   if (!m_ReadHandle->CancelIo(&error))
-    TRACE_FAILURE('W', "\nCancelIO failed %i\n", static_cast<int>(error));
+    TRACE_FAILURE('W', error, "\nCancelIO failed %i\n", static_cast<int>(error));
   return flushed;
+}
+
+}  // namespace
+
+std::unique_ptr<PacketTransport> MakeBulkTransport(std::unique_ptr<DeviceHandle> read,
+                                                   std::unique_ptr<DeviceHandle> write) {
+  return std::make_unique<BulkTransport>(std::move(read), std::move(write));
 }

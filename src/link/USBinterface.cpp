@@ -1,126 +1,44 @@
-// Device search, connection, transport over completion routines, and the command exchange.
-// The bulk machine's pipes and enumeration are in RwBulk.cpp.
+// The machine: its place in the connection list, its transport (InterruptTransport.cpp,
+// RwBulk.cpp) and the command exchange written once above it. The device search is in
+// DeviceSearch.cpp.
 #include "USBinterface.h"
-
-#include <pwd.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
-#include <vector>
 
-#include "MachineIds.h"
-#include "MachineNotices.h"
-#include "platform/Backends.h"
-#include "platform/Reactor.h"
+#include "System.h"
+#include "Transport.h"
 
 using qplatform::DeviceHandle;
-using qplatform::Overlapped;
 
 namespace {
 
-constexpr int kMaxMembers = 128;
-constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion
-constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;
-
-std::list<ConnectionRecord> g_connection_list;
-std::unique_ptr<qplatform::ProcessMutex> g_connection_mutex;
-
-bool Passed(uint32_t deadline) {
-  return static_cast<int32_t>(qclock::GetTickCount() - deadline) >= 0;
-}
-
-// count x 3 + 1000 ms for -1; computed wide so that no count can wrap it.
-uint32_t GlobalTimeout(int count, int global_timeout) {
-  if (global_timeout != -1) return static_cast<uint32_t>(global_timeout);
-  const int64_t ms = static_cast<int64_t>(count) * 3 + 1000;
-  return static_cast<uint32_t>(std::clamp<int64_t>(ms, 0, INT32_MAX));
-}
-
-std::string Narrow(const std::wstring& text) {
-  return qplatform::NarrowDeviceString(text);
-}
+constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;  // the closed handle's value, as traced
 
 }  // namespace
 
-// --- The connection list and its mutex ---------------------------------------------------------
-
-std::list<ConnectionRecord>& ConnectionList() {
-  return g_connection_list;
-}
-
-void CreateConnectionMutex() {
-  if (!g_connection_mutex) g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
-}
-
-void ResetConnectionMutexForTests() {
-  g_connection_mutex.reset();
-}
-
-int LockConnectionMutex() {
-  if (!g_connection_mutex) {
-    g_connection_mutex = std::make_unique<qplatform::ProcessMutex>();
-    TRACE_FAILURE('W', "ConnectionList mutex was init'ed\n");
-  }
-  const uint32_t start = qclock::GetTickCount();
-  for (;;) {
-    if (g_connection_mutex->TryAcquire()) return 1;
-    if (qclock::GetTickCount() - start >= 100) break;
-    qclock::Sleep(1);
-  }
-  TRACE_FAILURE('C', "Connection mutex timeout\n");
-  return 0;
-}
-
-void ReleaseConnectionMutex() {
-  if (!g_connection_mutex || !g_connection_mutex->Release()) {
-    TRACE_FAILURE('C', "Connection mutex release error\n");
-  }
-}
-
-void EnableEmulatorLink(bool on) {
-  qplatform::EnableEmulator(on);
-}
-
 const char* LoginName() {
   // Looked up once: it does not change while the program runs, and every exchange needs it.
-  static const std::string name = [] {
-    passwd entry;
-    passwd* found = nullptr;
-    char scratch[1024];
-    if (getpwuid_r(geteuid(), &entry, scratch, sizeof scratch, &found) == 0 && found != nullptr &&
-        found->pw_name != nullptr) {
-      return std::string(found->pw_name).substr(0, 79);
-    }
-    const char* user = std::getenv("USER");
-    return std::string(user != nullptr ? user : "").substr(0, 79);
-  }();
+  static const std::string name = qsys::LoginName().substr(0, 79);
   return name.c_str();
 }
 
 // --- Construction, Init, ClientInit, CloseDevice -----------------------------------------------
 
-UsbInterface::UsbInterface(const ConnectionRecord& record) : m_Connection(record) {
+UsbInterface::UsbInterface(const ConnectionRecord& record)
+    : m_Connection(record), m_Transport(MakeInterruptTransport(nullptr)) {
   m_Connection.device = this;
-  m_ReadOverlapped.context = this;
-  m_WriteOverlapped.context = this;
   LockConnectionMutex();
-  g_connection_list.push_back(m_Connection);
+  ConnectionList().push_back(m_Connection);
   ReleaseConnectionMutex();
 }
 
 UsbInterface::~UsbInterface() {
   TRACE('T', "UsbInterface::~destructor \n");
   CloseDevice();
-  // Routines that still name this object must never run after it is gone.
-  qplatform::Reactor::Instance().Discard(&m_ReadOverlapped);
-  qplatform::Reactor::Instance().Discard(&m_WriteOverlapped);
-  m_RxQueue.clear();
-  m_TxQueue.clear();
 }
 
 void UsbInterface::SetProduct(const char* product) {
@@ -128,22 +46,25 @@ void UsbInterface::SetProduct(const char* product) {
 }
 
 bool UsbInterface::ReadPending() const {
-  return m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), false);
+  return m_Transport->ReadPending();
+}
+
+size_t UsbInterface::RxQueued() const {
+  return m_Transport->Queued();
+}
+
+bool UsbInterface::IsBulk() const {
+  return m_Transport->IsBulk();
 }
 
 int UsbInterface::Init(std::unique_ptr<DeviceHandle> read_handle,
                        std::unique_ptr<DeviceHandle> write_handle) {
   LinkCall call;
-  m_Bulk = write_handle != nullptr;
-  TRACE('T', "Init on a %s\n", m_Bulk ? "Bulkdevice" : "Interrupt device");
-  m_ReadHandle = std::move(read_handle);
-  m_WriteHandle = std::move(write_handle);
-  m_ReadInProgress = false;
-  m_ReadOverlapped = Overlapped{this};
-  m_WriteOverlapped = Overlapped{this};
-  m_BufferMutex = std::make_unique<qplatform::ProcessMutex>();
-  m_RxQueue.clear();
-  if (m_Bulk) {
+  const bool bulk = write_handle != nullptr;
+  TRACE('T', "Init on a %s\n", bulk ? "Bulkdevice" : "Interrupt device");
+  m_Transport = bulk ? MakeBulkTransport(std::move(read_handle), std::move(write_handle))
+                     : MakeInterruptTransport(std::move(read_handle));
+  if (bulk) {
     // Bulk machines need no ClientInit; whatever they sent before we came is stale.
     m_ClientInitialised = true;
     while (FlushReceive() != 0) {
@@ -156,477 +77,52 @@ int UsbInterface::ClientInit() {
   LinkCall call;
   if (m_ClientInitialised) return 1;
   TRACE('I', "ClientInit\n");
-  uint32_t error = 0;
-  if (!m_ReadHandle ||
-      !m_ReadHandle->ReadEx(m_RxBuffer, kPacketRecordSize, &m_ReadOverlapped, RXDone, &error)) {
-    TRACE_FAILURE('W', "Receive buffer error getting result\n");
-    return 0;
-  }
+  if (!m_Transport->Arm()) return 0;
   m_ClientInitialised = true;
   return 1;
 }
 
 void UsbInterface::CloseDevice() {
   TRACE('T', "UsbInterface::CloseDevice \n");
-  for (std::unique_ptr<DeviceHandle>* handle : {&m_ReadHandle, &m_WriteHandle}) {
-    if (*handle) {
-      (*handle)->CancelIo(nullptr);
-      handle->reset();
-    }
-  }
+  m_Transport->Close();
   // Let the cancelled routines run now; they see the closed handle and return.
   qclock::SleepEx(10, true);
-  m_RxQueue.clear();
-  m_TxQueue.clear();
-  m_BufferMutex.reset();
+  m_Transport->Clear();
   LockConnectionMutex();
   // Only this machine's record: another machine may carry the same id.
-  g_connection_list.remove_if([this](const ConnectionRecord& r) { return r.device == this; });
+  ConnectionList().remove_if([this](const ConnectionRecord& r) { return r.device == this; });
   ReleaseConnectionMutex();
-}
-
-// --- Device search ------------------------------------------------------------------------------
-
-namespace {
-
-UsbInterface* OpenHidDevice(const MachineFilter& which) {
-  TRACE('T', "TestConnect\n");
-  qclock::SleepEx(1, true);
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
-  std::vector<qplatform::InterfaceEntry> entries;
-  uint32_t error = 0;
-  if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
-    TRACE_FAILURE('W', "Could not attach to PnP node");
-    return nullptr;
-  }
-  machine_notices::Listed('H', entries);
-  int member = 0;
-  for (; member < kMaxMembers; ++member) {
-    if (static_cast<size_t>(member) >= entries.size()) break;  // no more items
-    const qplatform::InterfaceEntry& entry = entries[member];
-    if (entry.enum_error != 0) continue;
-    if (entry.detail_failed || entry.path.size() >= 256) {
-      TRACE_FAILURE('W', "Could not find the system name for this Device\n");
-      continue;
-    }
-    std::unique_ptr<DeviceHandle> handle =
-        backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
-    if (!handle) {
-      TRACE('T', "Createfile failed %i\n", member);
-      // Said once per plug-in: the search comes back every 200 ms.
-      if (error == qplatform::kErrorAccessDenied &&
-          machine_notices::Note('H', entry.path, machine_notices::kNoPermission)) {
-        TRACE('W', machine_notices::kNoPermission, entry.path.c_str());
-      } else if (error == qplatform::kErrorLockViolation &&
-                 machine_notices::Note('H', entry.path, machine_notices::kInUse)) {
-        TRACE('W', machine_notices::kInUse, entry.path.c_str());
-      }
-      continue;
-    }
-    TRACE('T', "** Device path is %s\n", entry.path.c_str());
-    std::wstring wide;
-    if (!handle->GetProductString(&wide)) continue;
-    const std::string product = Narrow(wide);
-    TRACE('I', "Product ID : %s\n", product.c_str());
-    qplatform::HidAttributes attributes;
-    if (!handle->GetAttributes(&attributes)) {
-      TRACE_FAILURE('W', "Error getting attributes\n");
-      continue;
-    }
-    if (attributes.vendor_id != machine_ids::kVendor ||
-        !machine_ids::IsHidProduct(attributes.product_id)) {
-      continue;
-    }
-    TRACE('D', "Vendor  ID : %hu\n", attributes.vendor_id);
-    TRACE('D', "Product ID : %hu\n", attributes.product_id);
-    TRACE('D', "Version #  : %hu\n", attributes.version_number);
-    if (!handle->GetManufacturerString(&wide)) continue;
-    TRACE('I', "Manf : %s\n", Narrow(wide).c_str());
-    if (!handle->GetSerialNumberString(&wide)) {
-      handle.reset();
-      TRACE_FAILURE('W', "Error getting serial number\n");
-      continue;
-    }
-    const std::string serial = Narrow(wide);
-    TRACE('I', "Serial num : %s\n", serial.c_str());
-    uint32_t id = 0;
-    if (!machine_ids::HidIdFromSerial(serial, &id)) {
-      TRACE_FAILURE('W', "Illigal ID %s\n", serial.c_str());
-      continue;
-    }
-    if (!which.Matches(id, serial)) {
-      TRACE('T', "Not the machine asked for\n");
-      continue;  // closes it again: it may be another copy's
-    }
-    uint32_t buffers = 0;
-    handle->GetNumInputBuffers(&buffers);
-    TRACE('T', "Buffers allocated %u \n", buffers);
-    handle->SetNumInputBuffers(200);
-    handle->GetNumInputBuffers(&buffers);
-    TRACE('T', "Buffers allocated %u \n", buffers);
-
-    ConnectionRecord record;
-    record.id = id;
-    record.free = 1;
-    std::snprintf(record.serial, sizeof record.serial, "%s", serial.c_str());
-    UsbInterface* device = new (std::nothrow) UsbInterface(record);
-    if (device == nullptr) {
-      handle.reset();
-      TRACE_FAILURE('C', "Error in new\n");
-      return nullptr;
-    }
-    device->SetProduct(product.c_str());
-    machine_notices::Opened(entry.path);
-    if (device->Init(std::move(handle), nullptr)) {
-      TRACE('I', "HID opened\n");
-      return device;
-    }
-    TRACE_FAILURE('W', "USB init error\n");
-    delete device;
-    return nullptr;
-  }
-  TRACE('T', "Fail %i\n", member);
-  return nullptr;
-}
-
-// The emulator slots: a connected client not yet in use becomes a machine with id slot + 42.
-// Slots `which` does not take are never listened on, so another copy can serve them.
-UsbInterface* OpenEmuDevice(const MachineFilter& which) {
-  qplatform::EmulatorLink* emulator = qplatform::CurrentBackends().emulator;
-  if (emulator == nullptr) return nullptr;
-  for (int slot = 0; slot < qplatform::EmulatorLink::kSlots; ++slot) {
-    if (!which.Matches(machine_ids::EmulatorId(slot), "")) continue;
-    if (!emulator->Listening(slot)) {
-      if (emulator->Attempted(slot)) continue;
-      int error = 0;
-      switch (emulator->Listen(slot, &error)) {
-        case qplatform::EmulatorLink::ListenResult::kListening:
-          break;
-        case qplatform::EmulatorLink::ListenResult::kOpenFailed:
-          TRACE('T', "Error opening pipe \r\n");
-          continue;
-        case qplatform::EmulatorLink::ListenResult::kListenFailed:
-          TRACE('T', "ConnectNamedPipe failed with %d.\n", error);
-          continue;
-      }
-    }
-    int accept_error = 0;
-    const bool connected = emulator->Peek(slot, &accept_error);
-    if (emulator->InUse(slot)) {
-      if (!connected) {
-        TRACE('T', "Peek %i fail\n", slot);
-        emulator->Relisten(slot);
-      }
-      continue;
-    }
-    if (accept_error != 0) TRACE('T', "ConnectNamedPipe failed with %d.\n", accept_error);
-    if (!connected) continue;
-    ConnectionRecord record;
-    record.id = machine_ids::EmulatorId(slot);
-    record.free = 1;
-    UsbInterface* device = new (std::nothrow) UsbInterface(record);
-    if (device == nullptr || !device->Init(emulator->TakeClient(slot), nullptr)) {
-      TRACE('T', "USB EMU error\n");
-      delete device;
-      emulator->Relisten(slot);
-      continue;
-    }
-    return device;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
-UsbInterface* FindDevice(uint32_t id) {
-  return FindDevice(id, MachineFilter());
-}
-
-UsbInterface* FindDevice(uint32_t id, const MachineFilter& which) {
-  LinkCall call;
-  for (;;) {
-    if (OpenBulkDevice(which) != nullptr) {
-      TRACE('T', "Found bulk device\n");
-      continue;
-    }
-    if (OpenHidDevice(which) != nullptr) {
-      TRACE('T', "Found interrupt device(s)\n");
-      continue;
-    }
-    if (OpenEmuDevice(which) != nullptr) {
-      TRACE('T', "Found EMU device(s)\n");
-      continue;
-    }
-    break;
-  }
-  UsbInterface* found = nullptr;
-  LockConnectionMutex();
-  for (ConnectionRecord& record : g_connection_list) {
-    if (!which.Matches(record.id, record.serial)) continue;
-    if ((id == 0 && record.free) || (id != 0 && record.id == id)) {
-      record.free = 0;
-      found = record.device;
-      break;
-    }
-  }
-  ReleaseConnectionMutex();
-  if (found != nullptr) TRACE('T', "Found device in list\n");
-  return found;
 }
 
 // --- Transport: the interrupt device (and the emulator) -----------------------------------------
 
-bool UsbInterface::LockBuffer() {
-  if (!m_BufferMutex) return false;
-  const uint32_t start = qclock::GetTickCount();
-  for (;;) {
-    if (m_BufferMutex->TryAcquire()) return true;
-    if (qclock::GetTickCount() - start >= 100) return false;
-    qclock::Sleep(1);
-  }
-}
-
-void UsbInterface::ReleaseBuffer() {
-  if (m_BufferMutex) m_BufferMutex->Release();
-}
-
-bool UsbInterface::StartNextWrite() {
-  m_TxDone = false;
-  // A write an earlier send gave up on is still reading the staging record; its TXDone goes on
-  // with the queue once the device takes it.
-  if (m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), true)) {
-    return true;
-  }
-  m_WriteOverlapped = Overlapped{this};
-  m_TxStaging = m_TxQueue.front();
-  m_TxQueue.pop_front();
-  uint32_t error = 0;
-  return m_ReadHandle && m_ReadHandle->WriteEx(m_TxStaging.bytes, kPacketRecordSize,
-                                               &m_WriteOverlapped, TXDone, &error);
-}
-
 int UsbInterface::SendBuffer(const PacketRecord* packets, int count, int global_timeout,
                              int packet_timeout) {
   LinkCall call;
-  if (m_Bulk) return SendBufferBulk(packets, count, global_timeout, packet_timeout);
-  return SendBufferInterrupt(packets, count, global_timeout);
-}
-
-int UsbInterface::SendBufferInterrupt(const PacketRecord* packets, int count, int global_timeout) {
   TRACE('T', "SendBuffer with %i packets and %i timeout\n", count, global_timeout);
-  m_IoErrors = 0;
-  const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
-  if (!m_ReadHandle) {
-    TRACE_FAILURE('W', "Handle is rotten %u\n", kInvalidHandleValue);
+  if (!m_Transport->IsOpen()) {
+    TRACE_FAILURE('W', LinkError::kInvalidHandle, "Handle is rotten %u\n", kInvalidHandleValue);
     return 0;
   }
-  if (!m_TxQueue.empty()) TRACE_FAILURE('W', "Send buffer is not empty\n");
-  for (int i = 0; i < count; ++i) m_TxQueue.push_back(packets[i]);
-  if (m_TxQueue.empty()) {
-    m_TxDone = true;
-    TRACE_FAILURE('C', "Empty\n");
-  } else if (!StartNextWrite()) {
-    TRACE_FAILURE('W', "WriteFileEx call failed\n");
-    return 0;
-  }
-  while (!Passed(deadline)) {
-    qclock::SleepEx(1, true);
-    if (m_TxDone) return 1;
-    if (m_IoErrors != 0) {
-      TRACE_FAILURE('W', "IO error\n");
-      return 0;
-    }
-  }
-  TRACE_FAILURE('W', "Timeout in Sendbuffer\n");
-  return 0;
-}
-
-void UsbInterface::TXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
-  auto* self = static_cast<UsbInterface*>(overlapped->context);
-  bool failed = false;
-  if (!self->m_ReadHandle) {
-    TRACE_FAILURE('W', "Invalid handle\n");
-    ++self->m_IoErrors;
-    failed = true;
-  }
-  if (error != 0) {
-    TRACE_FAILURE('W', "Error in TXDone: %u\n", error);
-    ++self->m_IoErrors;
-    failed = true;
-  }
-  if (bytes != kPacketRecordSize) {
-    TRACE_FAILURE('W', "TXDONE BytesTransfered was %i\n", static_cast<int>(bytes));
-    ++self->m_IoErrors;
-    failed = true;
-  }
-  if (failed) return;
-  if (self->m_TxQueue.empty()) {
-    TRACE('T', "TX Buffer empty - done\n");
-    self->m_TxDone = true;
-  } else if (!self->StartNextWrite()) {
-    TRACE_FAILURE('W', "WriteFileEx fail \n");
-    ++self->m_IoErrors;
-  }
-}
-
-void UsbInterface::ReadChainStopped() {
-  ++m_IoErrors;
-  m_ReadStopped = true;
-}
-
-void UsbInterface::RXDone(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
-  auto* self = static_cast<UsbInterface*>(overlapped->context);
-  if (error != 0) {
-    if (!self->m_ReadHandle) return;  // closing: the cancelled read ends here
-    TRACE_FAILURE('W', "Error in RXDone: %u\n", error);
-    if (error != 317) self->ReadChainStopped();
-    return;
-  }
-  if (self->m_ReadInProgress) {
-    TRACE_FAILURE('W', "RXDone inservice\n");
-    return;
-  }
-  self->m_ReadInProgress = true;
-  if (!self->m_ReadHandle) {
-    TRACE_FAILURE('W', "Invalid handle\n");
-    self->ReadChainStopped();
-    self->m_ReadInProgress = false;
-    return;
-  }
-  if (bytes % kPacketRecordSize != 0) {
-    TRACE_FAILURE('W', "RXDONE BytesTransfered was %u expected %u\n", bytes,
-                  static_cast<unsigned>(kPacketRecordSize));
-    self->ReadChainStopped();
-    self->m_ReadInProgress = false;
-    return;
-  }
-  if (!self->LockBuffer()) {
-    TRACE_FAILURE('W', "Buffer mutex timeout\n");
-    self->ReadChainStopped();
-    self->m_ReadInProgress = false;
-    return;
-  }
-  const uint32_t records = std::min<uint32_t>(bytes, sizeof self->m_RxBuffer) / kPacketRecordSize;
-  for (uint32_t i = 0; i < records; ++i) {
-    PacketRecord record;
-    std::memcpy(record.bytes, self->m_RxBuffer + i * kPacketRecordSize, kPacketRecordSize);
-    const uint16_t type = PacketTypeOf(record);
-    if (type == PACKET_LOG) continue;
-    if (type == PACKET_USERSTATUS) {
-      TRACE('T', "Got userstatus\n");
-      continue;
-    }
-    self->m_RxQueue.push_back(record);
-  }
-  self->ReleaseBuffer();
-  uint32_t read_error = 0;
-  if (!self->m_ReadHandle->ReadEx(self->m_RxBuffer, kRxReadBytes, &self->m_ReadOverlapped, RXDone,
-                                  &read_error)) {
-    TRACE_FAILURE('W', "RxDone error\n");
-    self->ReadChainStopped();
-  }
-  self->m_ReadInProgress = false;
+  return m_Transport->Send(packets, count, global_timeout, packet_timeout);
 }
 
 int UsbInterface::Receive(PacketRecord* packets, int count, int global_timeout,
                           int packet_timeout) {
   LinkCall call;
-  if (m_Bulk) return ReceiveBulk(packets, count, global_timeout, packet_timeout);
-  return ReceiveInterrupt(packets, count, global_timeout, packet_timeout);
-}
-
-int UsbInterface::ReceiveInterrupt(PacketRecord* packets, int count, int global_timeout,
-                                   int packet_timeout) {
   TRACE('T', "Receiving %i packets %i %i\n", count, global_timeout, packet_timeout);
-  if (!m_ReadHandle) {
+  if (!m_Transport->IsOpen()) {
     TRACE('T', "Handle is rotten \n");
     TRACE('I', "Handle is rotten \n");
     return 0;
   }
-  // Nothing to store: the caller's array has no room for a single packet.
-  if (count <= 0) return count == 0 ? 1 : 0;
-  const uint32_t deadline = qclock::GetTickCount() + GlobalTimeout(count, global_timeout);
-  uint32_t packet_deadline = deadline + 10;
-  // A read that failed before this call (while the command was still being sent) started no
-  // next read: nothing can arrive any more, so that failure is kept rather than waited out.
-  m_IoErrors = m_ReadStopped ? 1 : 0;
-  int received = 0;
-  while (!Passed(deadline)) {
-    if (m_IoErrors != 0) {
-      TRACE_FAILURE('W', "IO err\n");
-      return 0;
-    }
-    if (!LockBuffer()) {
-      TRACE_FAILURE('W', "Buffer lock err\n");
-      return 0;
-    }
-    const uint32_t copy_start = qclock::GetTickCount();
-    int taken = 0;
-    while (!m_RxQueue.empty() && qclock::GetTickCount() - copy_start < 25) {
-      packets[received++] = m_RxQueue.front();
-      m_RxQueue.pop_front();
-      ++taken;
-      if (received == count) {
-        TRACE('T', "Got all packets\n");
-        ReleaseBuffer();
-        return 1;
-      }
-    }
-    ReleaseBuffer();
-    if (taken > 0 && packet_timeout != -1) {
-      packet_deadline = qclock::GetTickCount() + static_cast<uint32_t>(packet_timeout);
-    }
-    if (Passed(packet_deadline)) {
-      TRACE('T', "Packet timeout at %i of %i packets\n", received, count);
-      TRACE('I', "Packet timeout at %i of %i packets\n", received, count);
-      break;
-    }
-    qclock::SleepEx(10, true);
-  }
-  TRACE('T', "Timeout got %u of %u packets\n", received, count);
-  TRACE_FAILURE('W', "Timeout got %u of %u packets\n", received, count);
-  qclock::SleepEx(1, true);
-  if (!m_RxQueue.empty()) {
-    TRACE('T', "Another packet has arrived\n");
-    TRACE('I', "Another packet has arrived\n");
-    while (!m_RxQueue.empty()) {
-      TRACE('I', "Another packet has arrived %s\n", PacketTypeName(m_RxQueue.front()).c_str());
-      m_RxQueue.pop_front();
-    }
-  }
-  return 0;
+  return m_Transport->Receive(packets, count, global_timeout, packet_timeout);
 }
 
 int UsbInterface::FlushReceive() {
   LinkCall call;
-  if (m_Bulk) return FlushReceivePipe();
-  return FlushReceiveQueue();
-}
-
-// On a device driven through completion routines every arriving packet lands in the RX queue
-// (the pending read owns the handle), so the stale input to drain is there.
-int UsbInterface::FlushReceiveQueue() {
   TRACE('T', "Flushing receive buffer\n");
-  const uint32_t deadline = qclock::GetTickCount() + 20;
-  int flushed = 0;
-  std::string summary;
-  for (;;) {
-    if (LockBuffer()) {
-      while (!m_RxQueue.empty()) {
-        flushed += static_cast<int>(kPacketSize);
-        if (summary.size() < 505) summary += PacketTypeName(m_RxQueue.front());
-        m_RxQueue.pop_front();
-      }
-      ReleaseBuffer();
-    }
-    if (Passed(deadline)) break;
-    qclock::SleepEx(10, true);
-  }
-  if (flushed != 0) {
-    TRACE('I', "Flushed %i bytes\n", flushed);
-    TRACE('I', "Flushed %s \n", summary.c_str());
-  }
-  return flushed;
+  return m_Transport->Flush();
 }
 
 // --- Command exchange
@@ -641,35 +137,38 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
   const PacketRecord out[2] = {MakeHostHeader(LoginName(), m_TransmissionNumber),
                                MakeCommand(command)};
   if (!SendBuffer(out, 2, -1, -1)) {
-    TRACE_FAILURE('W', "Error sending command %s\n", command);
+    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "Error sending command %s\n", command);
     return 0;
   }
 
   PacketRecord first;
   if (!Receive(&first, 1, timeout, -1)) {
-    TRACE_FAILURE('W', "Error getting reply \n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kSemTimeout), "Error getting reply \n");
     return 0;
   }
   switch (PacketTypeOf(first)) {
     case PACKET_STATUS:
       if (StatusCode(first) != 0) {
-        TRACE_FAILURE('W', "Command response was (%i) \"%s\" \n", StatusCode(first),
-                      StatusText(first).c_str());
+        TRACE_FAILURE('W', LinkError::kMachineRefused, "Command response was (%i) \"%s\" \n",
+                      StatusCode(first), StatusText(first).c_str());
       }
       return StatusCode(first) == 0 ? 1 : 0;
     case PACKET_DATA:
-      TRACE_FAILURE('W', "Unexpected DATA packet #%i\n", DataSequence(first));
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Unexpected DATA packet #%i\n",
+                    DataSequence(first));
       FlushReceive();
       return 0;
     case PACKET_HEADER:
       break;
     default:
-      TRACE_FAILURE('W', "Unexpected packet type : %s\n", PacketTypeName(first).c_str());
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Unexpected packet type : %s\n",
+                    PacketTypeName(first).c_str());
       return 0;
   }
 
   if (HeaderTransmission(first) != m_TransmissionNumber) {
-    TRACE_FAILURE('W', "Wrong transmission number was %lX should have been %lX\n",
+    TRACE_FAILURE('W', LinkError::kInvalidData,
+                  "Wrong transmission number was %lX should have been %lX\n",
                   static_cast<unsigned long>(HeaderTransmission(first)),
                   static_cast<unsigned long>(m_TransmissionNumber));
     return 0;
@@ -682,13 +181,13 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
   TRACE('T', "Expecting %i packets %i bytes\n", static_cast<int>(static_cast<uint32_t>(n + 1)),
         static_cast<int>(length));
   if (static_cast<uint64_t>(reply_size) < needed) {
-    TRACE_FAILURE('W', "Call buffer too small %u %u\n", reply_size,
+    TRACE_FAILURE('W', LinkError::kInsufficientBuffer, "Call buffer too small %u %u\n", reply_size,
                   static_cast<unsigned>(std::min<uint64_t>(needed, UINT32_MAX)));
     return 0;
   }
   if (n != DataPacketsFor(length)) {
-    TRACE_FAILURE('W', "Size was %u packets %u\n", static_cast<unsigned>(length),
-                  static_cast<unsigned>(n));
+    TRACE_FAILURE('W', LinkError::kInvalidData, "Size was %u packets %u\n",
+                  static_cast<unsigned>(length), static_cast<unsigned>(n));
     return 0;
   }
   PacketRecord* packets = nullptr;
@@ -696,7 +195,7 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
     packets = new (std::nothrow) PacketRecord[n + 1];
   }
   if (packets == nullptr) {
-    TRACE_FAILURE('W', "Error allocating temp storage\n");
+    TRACE_FAILURE('W', LinkError::kNotEnoughMemory, "Error allocating temp storage\n");
     return 0;
   }
   std::unique_ptr<PacketRecord[]> owner(packets);
@@ -712,7 +211,8 @@ int UsbInterface::ExchangeCommand(const char* command, int timeout, char* reply,
       fault = true;
     }
     if (PacketTypeOf(packets[i]) != PACKET_DATA) {
-      TRACE_FAILURE('W', "Expected a DATA packet got a %s\n", PacketTypeName(packets[i]).c_str());
+      TRACE_FAILURE('W', LinkError::kInvalidData, "Expected a DATA packet got a %s\n",
+                    PacketTypeName(packets[i]).c_str());
       fault = true;
     }
     if (fault) {
@@ -743,7 +243,7 @@ int UsbInterface::SendCommand(const char* command, int timeout, char* reply, uin
                               uint32_t* reply_length) {
   LinkCall call;
   if (!HardwareLock()) {
-    TRACE_FAILURE('W', "Hardware TO\n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kSemTimeout), "Hardware TO\n");
     ReleaseHardwareLock();
     return 0;
   }
@@ -755,17 +255,17 @@ int UsbInterface::SendCommand(const char* command, int timeout, char* reply, uin
 int UsbInterface::CheckAlive() {
   LinkCall call;
   if (!HardwareLock()) {
-    TRACE_FAILURE('W', "Hardware TO\n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kSemTimeout), "Hardware TO\n");
     ReleaseHardwareLock();
     return 0;
   }
   const PacketRecord alive = MakeAlive(LoginName());
   if (!SendBuffer(&alive, 1, -1, -1)) {
-    TRACE_FAILURE('W', "Error sending command\n");
+    TRACE_FAILURE('W', CauseOr(LinkError::kGenFailure), "Error sending command\n");
     ReleaseHardwareLock();
     return 0;
   }
-  if (m_Bulk) FlushReceive();
+  if (m_Transport->IsBulk()) FlushReceive();
   ReleaseHardwareLock();
   return 1;
 }

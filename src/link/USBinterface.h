@@ -1,8 +1,8 @@
 // The machine link: one UsbInterface per opened machine (HID, bulk or emulator), the device
 // search that opens them, packet transport with time-outs, and the command exchange.
 //
-// Everything runs on the one thread that drives the link. Completion routines (RXDone,
-// TXDone) run only inside the link's alertable sleeps on that thread.
+// Everything runs on the one thread that drives the link. The transports' completion routines
+// run only inside the link's alertable sleeps on that thread.
 //
 // Results, as every call below states them: 1 for success and 0 for failure (a count where a
 // call says so). A failure always writes a trace line; the last level W or C line of the
@@ -11,16 +11,17 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
 
 #include "LinkFailure.h"
+#include "MachineFilter.h"
 #include "PacketFormat.h"
 #include "clock.h"
 #include "log.h"
 #include "platform/DeviceHandle.h"
-#include "platform/ProcessMutex.h"
 #include "rwbulk.h"
+
+class PacketTransport;
 
 class UsbInterface {
  public:
@@ -49,12 +50,9 @@ class UsbInterface {
   // Opens no LinkCall: LastFailure() still tells why the machine was dropped.
   void CloseDevice();
 
-  // The ticket queue around every exchange: takes the next ticket and waits, sleeping 500 ms
-  // at a time (not alertably), until its ticket is 10 or less (ten exchanges admitted at
-  // once). Blocks up to 120,000 ms.
-  // Returns 1 when admitted; 0 on time-out ("HardwareLock timeout", level C). Either way the
-  // ticket is held: the caller gives it back with ReleaseHardwareLock.
-  int HardwareLock();
+  // This machine's place in the hardware lock (ConnectionList.h AcquireHardwareLock): blocks
+  // up to 120,000 ms; 1 when admitted, 0 on time-out. Either way the ticket is held.
+  int HardwareLock() { return AcquireHardwareLock(m_Connection.id); }
   // Gives this machine's ticket back. Blocks only for the connection mutex (at most 100 ms).
   void ReleaseHardwareLock() { ::ReleaseHardwareLock(m_Connection.id); }
 
@@ -101,57 +99,25 @@ class UsbInterface {
   // gone.
   int CheckAlive();
 
-  // The completion routines of the read and the write. They run only inside the link's
-  // alertable sleeps; nobody calls them directly.
-  static void RXDone(uint32_t error, uint32_t bytes, qplatform::Overlapped* overlapped);
-  // Counts an I/O error of the read chain: the failed completion started no next read.
-  void ReadChainStopped();
-  static void TXDone(uint32_t error, uint32_t bytes, qplatform::Overlapped* overlapped);
-
   // --- State. None of these blocks. ------------------------------------------------------------
   uint32_t Id() const { return m_Connection.id; }
-  bool IsBulk() const { return m_Bulk; }
+  bool IsBulk() const;
   bool IsClientInitialised() const { return m_ClientInitialised; }
   const char* Product() const { return m_Product; }
   void SetProduct(const char* product);
   uint32_t TransmissionNumber() const { return m_TransmissionNumber; }
-  int IoErrorCount() const { return m_IoErrors; }
-  size_t RxQueued() const { return m_RxQueue.size(); }
+  // Records waiting in the receive queue (a bulk machine has none).
+  size_t RxQueued() const;
   bool ReadPending() const;
 
  private:
   int ExchangeCommand(const char* command, int timeout, char* reply, uint32_t reply_size,
                       uint32_t* reply_length);
-  int SendBufferInterrupt(const PacketRecord* packets, int count, int global_timeout);
-  int SendBufferBulk(const PacketRecord* packets, int count, int global_timeout,
-                     int packet_timeout);
-  int ReceiveInterrupt(PacketRecord* packets, int count, int global_timeout, int packet_timeout);
-  int ReceiveBulk(PacketRecord* packets, int count, int global_timeout, int packet_timeout);
-  int FlushReceiveQueue();
-  int FlushReceivePipe();
-  bool LockBuffer();
-  void ReleaseBuffer();
-  // Writes the oldest queued record through TXDone; false when the write was refused.
-  bool StartNextWrite();
 
   ConnectionRecord m_Connection;
-  bool m_Bulk = false;
-  std::unique_ptr<qplatform::DeviceHandle> m_ReadHandle;   // HID / emulator handle, bulk "\PIPE00"
-  std::unique_ptr<qplatform::DeviceHandle> m_WriteHandle;  // bulk "\PIPE01"
+  std::unique_ptr<PacketTransport> m_Transport;  // never null; bulk once Init had two handles
   bool m_ClientInitialised = false;
   char m_Product[80] = {};
-
-  uint8_t m_RxBuffer[6500] = {};
-  std::deque<PacketRecord> m_RxQueue;
-  std::unique_ptr<qplatform::ProcessMutex> m_BufferMutex;
-  bool m_ReadInProgress = false;
-  qplatform::Overlapped m_ReadOverlapped;
-  qplatform::Overlapped m_WriteOverlapped;
-  std::deque<PacketRecord> m_TxQueue;
-  PacketRecord m_TxStaging;
-  bool m_TxDone = false;
-  int m_IoErrors = 0;
-  bool m_ReadStopped = false;  // a read failed and started no next one
   uint32_t m_TransmissionNumber = 0;
 };
 
@@ -175,36 +141,3 @@ void EnableEmulatorLink(bool on);
 // The user's login name as the command HEADER carries it (at most 79 characters; empty when it
 // cannot be found). Looked up on the first call; valid for the life of the program.
 const char* LoginName();
-
-inline int UsbInterface::HardwareLock() {
-  const uint32_t id = m_Connection.id;
-  LockConnectionMutex();
-  uint32_t highest = 0;
-  for (const ConnectionRecord& record : ConnectionList()) {
-    if (record.ticket > highest) highest = record.ticket;
-  }
-  for (ConnectionRecord& record : ConnectionList()) {
-    if (record.id == id) {
-      record.ticket = highest + 1;
-      break;
-    }
-  }
-  ReleaseConnectionMutex();
-
-  const uint32_t start = qclock::GetTickCount();
-  while (qclock::GetTickCount() - start < 120000) {
-    bool granted = false;
-    LockConnectionMutex();
-    for (const ConnectionRecord& record : ConnectionList()) {
-      if (record.id == id) {
-        granted = record.ticket <= 10;
-        break;
-      }
-    }
-    ReleaseConnectionMutex();
-    if (granted) return 1;
-    qclock::Sleep(500);
-  }
-  TRACE_FAILURE('C', "HardwareLock timeout\n");
-  return 0;
-}

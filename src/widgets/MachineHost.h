@@ -1,6 +1,6 @@
-// What a page may ask of the dialog that hosts it: the four operations of the main dialog.
-// Pages hold a MachineHost and nothing else of the main dialog, so a page test can hand them a
-// scripted host instead of a machine.
+// What a page may ask of whoever hosts it: four operations, whose contract is stated here and
+// nowhere else. Pages hold a MachineHost and nothing else of their host, so a page test can hand
+// them a scripted host instead of a machine.
 #pragma once
 
 #include <cstddef>
@@ -20,8 +20,12 @@ class MachineHost {
   virtual ~MachineHost() = default;
 
   // Sends one command line and returns the reply's two-digit status code, or kExchangeFailed /
-  // kNoMachine. On return `reply` (of `size` bytes, zero-terminated) holds the reply text after
-  // the code and its blanks when a reply was parsed; otherwise what the call left there.
+  // kNoMachine. On return `reply` (of `size` bytes, zero-terminated) holds:
+  //  - a parsed reply: the text after the code and its blanks
+  //  - kExchangeFailed for an exchange that succeeded with the machine's bare status packet (how
+  //    the split commands are acknowledged): the empty text, and only then
+  //  - kExchangeFailed for a failed exchange, or kNoMachine: a text that is never empty ("Test
+  //    return", or the raw reply that could not be parsed)
   virtual int SendMachineCommand(const char* command, char* reply, size_t size) = 0;
   // Replaces `text` with the operator's words for `code` when the code has any; otherwise
   // leaves it as it is.

@@ -21,14 +21,13 @@ namespace {
 using qplatform::FakeDevice;
 
 constexpr uint32_t kReplyBuffer = 280;
-constexpr uint32_t kReadErrors[] = {qplatform::kErrorOperationAborted,
-                                    qplatform::kErrorDeviceNotConnected,
-                                    qplatform::kErrorGenFailure, qplatform::kErrorSemTimeout};
+constexpr LinkError kReadErrors[] = {LinkError::kOperationAborted, LinkError::kDeviceNotConnected,
+                                     LinkError::kGenFailure, LinkError::kSemTimeout};
 
 struct Arrival {
   uint32_t delay;
   std::vector<uint8_t> bytes;
-  uint32_t error;
+  LinkError error;
 };
 
 std::vector<Arrival> Script(const uint8_t* data, size_t size) {
@@ -43,7 +42,8 @@ std::vector<Arrival> Script(const uint8_t* data, size_t size) {
       continue;
     }
     const size_t take = std::min(length, size - at);
-    script.push_back({delay, std::vector<uint8_t>(data + at, data + at + take), 0});
+    script.push_back(
+        {delay, std::vector<uint8_t>(data + at, data + at + take), LinkError::kSuccess});
     at += take;
   }
   return script;
@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint32_t tick = qclock::GetTickCount();
     for (Arrival& a : script) {
       tick += a.delay;
-      if (a.error != 0 && !is_bulk) {
+      if (a.error != LinkError::kSuccess && !is_bulk) {
         d.FailReadAt(tick, a.error);
       } else if (!a.bytes.empty()) {
         d.SendAt(tick, std::move(a.bytes));

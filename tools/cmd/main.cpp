@@ -85,7 +85,7 @@ int RunCommands(UsbInterface& device, const MachineConnection& connection,
       }
       std::printf("%s\n", text.c_str());
     } else {
-      std::printf("no reply: %s\n", connection.LastFailure().c_str());
+      std::printf("no reply: %s\n", connection.LastFailure().text.c_str());
       status = 1;
     }
     std::fflush(stdout);
@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     MachineConnection connection;  // closes the machine when it goes
     UsbInterface* device = connection.WaitForMachine(wait_ms);
     if (device == nullptr) {
-      const std::string why = connection.LastFailure();
+      const std::string why = connection.LastFailure().text;
       if (why == MachineConnection::kNoMachineFound) {
         std::fprintf(stderr, "quadrelle-cmd: no machine found\n");
       } else {

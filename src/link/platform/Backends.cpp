@@ -3,6 +3,37 @@
 namespace qplatform {
 namespace {
 
+// The backend of a kind this build has no library for: it lists no device, so the search
+// passes over the kind as it does when no machine of it is plugged in.
+class NoDevices : public DeviceBackend {
+ public:
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override {
+    entries->clear();
+    *error = LinkError::kSuccess;
+    return true;
+  }
+  std::unique_ptr<DeviceHandle> Open(const std::string&, OpenMode, LinkError* error) override {
+    *error = LinkError::kFileNotFound;
+    return nullptr;
+  }
+};
+
+std::unique_ptr<DeviceBackend> MakeHid() {
+#if QUADRELLE_WITH_HIDAPI
+  return MakeHidapiBackend();
+#else
+  return std::make_unique<NoDevices>();
+#endif
+}
+
+std::unique_ptr<DeviceBackend> MakeBulk() {
+#if QUADRELLE_WITH_LIBUSB
+  return MakeLibusbBackend();
+#else
+  return std::make_unique<NoDevices>();
+#endif
+}
+
 struct Owned {
   std::unique_ptr<DeviceBackend> hid;
   std::unique_ptr<DeviceBackend> bulk;
@@ -17,8 +48,8 @@ Owned& Real() {
 Backends& Installed() {
   static Backends backends = [] {
     Owned& real = Real();
-    real.hid = MakeHidapiBackend();
-    real.bulk = MakeLibusbBackend();
+    real.hid = MakeHid();
+    real.bulk = MakeBulk();
     return Backends{real.hid.get(), real.bulk.get(), nullptr};
   }();
   return backends;

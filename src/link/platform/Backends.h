@@ -1,5 +1,6 @@
 // The backends the link drives: one per device kind. The real ones (hidapi, libusb) are made
-// on first use; tests install fakes. The emulator link exists only once it is switched on.
+// on first use; a build without one of the libraries drives a backend that lists no device of
+// that kind instead; tests install fakes. The emulator link exists only once it is switched on.
 #pragma once
 
 #include <cstdint>
@@ -30,7 +31,7 @@ Backends SetBackends(const Backends& backends);
 // are closed and their socket files removed. Never blocks.
 void EnableEmulator(bool on);
 
-// The HID backend over hidapi (hidraw); see DeviceHandle.h for what it provides and how long
+// The HID backend over hidapi (hidraw), in builds with QUADRELLE_WITH_HIDAPI; see DeviceHandle.h for what it provides and how long
 // its calls may take. hid_init runs at the first listing or open; the caller owns the backend.
 std::unique_ptr<DeviceBackend> MakeHidapiBackend();
 // The bulk machine's device path: \\?\usb#vid_VVVV&pid_PPPP#INSTANCE#{101f9e3f-...}, its
@@ -38,7 +39,7 @@ std::unique_ptr<DeviceBackend> MakeHidapiBackend();
 // and the last (up to three) port numbers, two hexadecimal digits each. Pure functions.
 std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth);
 std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance);
-// The bulk backend over libusb-1.0; see DeviceHandle.h for what it provides and how long its
+// The bulk backend over libusb-1.0, in builds with QUADRELLE_WITH_LIBUSB; see DeviceHandle.h for what it provides and how long its
 // calls may take. libusb_init runs at the first listing or open; the caller owns the backend,
 // which releases every machine still claimed when it is destroyed.
 std::unique_ptr<DeviceBackend> MakeLibusbBackend();

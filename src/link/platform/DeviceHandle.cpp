@@ -10,42 +10,42 @@ DeviceHandle::~DeviceHandle() {
 }
 
 bool DeviceHandle::ReadEx(uint8_t* buffer, uint32_t size, Overlapped* overlapped,
-                          CompletionRoutine routine, uint32_t* error) {
+                          CompletionRoutine routine, LinkError* error) {
   return Reactor::Instance().StartRead(this, buffer, size, overlapped, routine, error);
 }
 
 bool DeviceHandle::WriteEx(const uint8_t* buffer, uint32_t size, Overlapped* overlapped,
-                           CompletionRoutine routine, uint32_t* error) {
+                           CompletionRoutine routine, LinkError* error) {
   return Reactor::Instance().StartWrite(this, buffer, size, overlapped, routine, error);
 }
 
-bool DeviceHandle::CancelIo(uint32_t* error) {
+bool DeviceHandle::CancelIo(LinkError* error) {
   Reactor::Instance().Cancel(this);
-  if (error != nullptr) *error = 0;
+  if (error != nullptr) *error = LinkError::kSuccess;
   return true;
 }
 
-bool DeviceHandle::TryRead(uint8_t*, uint32_t, uint32_t* error, uint32_t* bytes) {
-  *error = kErrorInvalidHandle;
+bool DeviceHandle::TryRead(uint8_t*, uint32_t, LinkError* error, uint32_t* bytes) {
+  *error = LinkError::kInvalidHandle;
   *bytes = 0;
   return true;
 }
 
-bool DeviceHandle::TryWrite(const uint8_t*, uint32_t, uint32_t* error, uint32_t* bytes) {
-  *error = kErrorInvalidHandle;
+bool DeviceHandle::TryWrite(const uint8_t*, uint32_t, LinkError* error, uint32_t* bytes) {
+  *error = LinkError::kInvalidHandle;
   *bytes = 0;
   return true;
 }
 
-IoStart DeviceHandle::Read(uint8_t*, uint32_t, uint32_t* bytes, uint32_t* error) {
+IoStart DeviceHandle::Read(uint8_t*, uint32_t, uint32_t* bytes, LinkError* error) {
   *bytes = 0;
-  *error = kErrorInvalidFunction;
+  *error = LinkError::kInvalidFunction;
   return IoStart::kFailed;
 }
 
-IoStart DeviceHandle::Write(const uint8_t*, uint32_t, uint32_t* bytes, uint32_t* error) {
+IoStart DeviceHandle::Write(const uint8_t*, uint32_t, uint32_t* bytes, LinkError* error) {
   *bytes = 0;
-  *error = kErrorInvalidFunction;
+  *error = LinkError::kInvalidFunction;
   return IoStart::kFailed;
 }
 
@@ -53,14 +53,14 @@ WaitResult DeviceHandle::WaitPending(uint32_t) {
   return WaitResult::kFailed;
 }
 
-bool DeviceHandle::PendingResult(uint32_t* bytes, uint32_t* error) {
+bool DeviceHandle::PendingResult(uint32_t* bytes, LinkError* error) {
   *bytes = 0;
-  *error = kErrorInvalidFunction;
+  *error = LinkError::kInvalidFunction;
   return false;
 }
 
-bool DeviceHandle::ResetEvent(uint32_t* error) {
-  if (error != nullptr) *error = 0;
+bool DeviceHandle::ResetEvent(LinkError* error) {
+  if (error != nullptr) *error = LinkError::kSuccess;
   return true;
 }
 

@@ -17,7 +17,7 @@
 // | DeviceBackend::Open                    | yes | yes  | -        | yes  | bulk: serial reads    |
 // | ReadEx / WriteEx (completion routines) | yes | no   | yes      | HID  | HID write: kernel     |
 // | TryRead / TryWrite (reactor side)      | yes | no   | yes      | HID  | HID write: kernel     |
-// | PollDescriptor / NextEventTick         | -   | -    | fd       | tick | never                 |
+// | NextEventTick (posix/PollSource.h: fd) | -   | -    | fd       | tick | never                 |
 // | Read / Write / PendingResult           | no  | yes  | no       | bulk | never                 |
 // | WaitPending(ms)                        | no  | yes  | no       | bulk | up to ms              |
 // | ResetEvent                             | yes | yes  | yes      | yes  | never                 |
@@ -25,10 +25,10 @@
 // | HID queries                            | yes | no   | no       | HID  | never                 |
 //
 // "no" means the default below: it refuses (false, or IoStart::kFailed with
-// kErrorInvalidFunction), so a caller never needs to know the kind to stay safe.
+// LinkError::kInvalidFunction), so a caller never needs to know the kind to stay safe.
 //
-// Error numbers are the platform's classic ones (2, 5, 31, 32, 109, 995, 997, 1167, ...),
-// because the link prints them in its trace and its completion routines test for some of them.
+// Errors are LinkError values (LinkError.h): the platform's classic numbers, because the link
+// prints them in its trace and its completion routines test for some of them.
 // Everything is called on the one thread that drives the link.
 #pragma once
 
@@ -37,26 +37,9 @@
 #include <string>
 #include <vector>
 
-namespace qplatform {
+#include "LinkError.h"
 
-constexpr uint32_t kErrorSuccess = 0;
-constexpr uint32_t kErrorInvalidFunction = 1;
-constexpr uint32_t kErrorFileNotFound = 2;
-constexpr uint32_t kErrorAccessDenied = 5;
-constexpr uint32_t kErrorInvalidHandle = 6;
-constexpr uint32_t kErrorNotEnoughMemory = 8;
-constexpr uint32_t kErrorGenFailure = 31;
-constexpr uint32_t kErrorSharingViolation = 32;
-constexpr uint32_t kErrorLockViolation = 33;  // another program holds the device
-constexpr uint32_t kErrorInvalidParameter = 87;
-constexpr uint32_t kErrorBrokenPipe = 109;
-constexpr uint32_t kErrorSemTimeout = 121;
-constexpr uint32_t kErrorBusy = 170;
-constexpr uint32_t kErrorNoMoreItems = 259;
-constexpr uint32_t kErrorOperationAborted = 995;
-constexpr uint32_t kErrorIoPending = 997;
-constexpr uint32_t kErrorDeviceNotConnected = 1167;
-constexpr uint32_t kErrorInvalidUserBuffer = 1784;
+namespace qplatform {
 
 // The record a pending transfer carries; `context` leads the completion routine back to its
 // owner (the platform's event field serves that purpose there).
@@ -64,7 +47,7 @@ struct Overlapped {
   void* context = nullptr;
 };
 
-using CompletionRoutine = void (*)(uint32_t error, uint32_t bytes, Overlapped* overlapped);
+using CompletionRoutine = void (*)(LinkError error, uint32_t bytes, Overlapped* overlapped);
 
 // How an event-waited transfer started.
 enum class IoStart { kCompleted, kPending, kFailed };
@@ -90,7 +73,7 @@ class DeviceHandle {
  public:
   DeviceHandle() = default;
   // Closes the path. Pending transfers with completion routines are cancelled, and their
-  // routines still run (with kErrorOperationAborted) at the next alertable sleep, as they do
+  // routines still run (with LinkError::kOperationAborted) at the next alertable sleep, as they do
   // when a handle is closed under them on the platform. Bulk: a transfer in flight is cancelled
   // first (CancelIo, so up to 1,000 ms); the machine is released once both pipes are closed.
   virtual ~DeviceHandle();
@@ -104,70 +87,68 @@ class DeviceHandle {
   // TryRead.
   // Returns:
   //  - true: started (*error = 0)
-  //  - false: refused, with *error: kErrorInvalidHandle (the handle takes no completion
-  //    routines: bulk pipes, probes), kErrorInvalidParameter (no routine, no buffer or size 0),
-  //    kErrorBusy (a read is pending, or finished with its routine not yet run), or what
-  //    AcceptTransfer said (kErrorDeviceNotConnected: the device has gone)
+  //  - false: refused, with *error: LinkError::kInvalidHandle (the handle takes no completion
+  //    routines: bulk pipes, probes), LinkError::kInvalidParameter (no routine, no buffer or size
+  //    0), LinkError::kBusy (a read is pending, or finished with its routine not yet run), or what
+  //    AcceptTransfer said (LinkError::kDeviceNotConnected: the device has gone)
   bool ReadEx(uint8_t* buffer, uint32_t size, Overlapped* overlapped, CompletionRoutine routine,
-              uint32_t* error);
+              LinkError* error);
   // Starts a write of `size` bytes, as ReadEx does a read; the bytes must stay valid until the
   // routine ran. It tries TryWrite once, so it blocks as long as that may (a HID write is
-  // handed to the kernel synchronously); otherwise never. Returns as ReadEx, kErrorBusy meaning
-  // a write is pending.
+  // handed to the kernel synchronously); otherwise never. Returns as ReadEx, LinkError::kBusy
+  // meaning a write is pending.
   bool WriteEx(const uint8_t* buffer, uint32_t size, Overlapped* overlapped,
-               CompletionRoutine routine, uint32_t* error);
+               CompletionRoutine routine, LinkError* error);
   // Cancels this handle's pending transfers.
   // Required (the default serves every handle driven through completion routines: their
-  // transfers end with kErrorOperationAborted, routines run at the next alertable sleep).
+  // transfers end with LinkError::kOperationAborted, routines run at the next alertable sleep).
   // Blocks: bulk, until libusb gave the cancelled transfer (and the caller's buffer) back, at
   // most 1,000 ms; otherwise never.
   // Returns true (*error = 0) once nothing is in flight any more, also when nothing was; false
   // with *error only where a device cannot cancel (none of ours).
-  virtual bool CancelIo(uint32_t* error);
+  virtual bool CancelIo(LinkError* error);
 
   // --- Reactor side: used by the reactor only. ------------------------------------------------
   // Finishes the pending read or write now if the device can. Required for a handle that says
-  // SupportsCompletionRoutines(); the default finishes at once with kErrorInvalidHandle.
+  // SupportsCompletionRoutines(); the default finishes at once with LinkError::kInvalidHandle.
   // Blocks: never for reads (HID reads every report waiting, emulator every message waiting);
   // a HID write is handed to the kernel synchronously and returns when the device took the
   // report (the kernel gives up on a device that does not, after its USB time-out of 5 s).
   // Returns:
-  //  - false: nothing yet; the reactor tries again when PollDescriptor() is ready, at
+  //  - false: nothing yet; the reactor tries again when the device's descriptor is ready (a
+  //    posix::PollSource), at
   //    NextEventTick(), or after 1 ms
   //  - true: finished; *bytes moved (HID: whole 65-byte records, report id 0 in front;
   //    emulator: whole messages, a malformed one alone), *error 0 or the failure:
-  //    kErrorDeviceNotConnected (unplugged), kErrorInvalidUserBuffer (HID: a buffer too small
-  //    for one record), kErrorBrokenPipe (the emulator's client hung up), 234 (an emulator
-  //    message larger than the buffer: its rest is lost)
-  virtual bool TryRead(uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes);
-  virtual bool TryWrite(const uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes);
-  // Optional. The descriptor whose readiness means "try again", or -1 when the device has none
-  // (hidapi hides its descriptor). Never blocks.
-  virtual int PollDescriptor() const { return -1; }
+  //    LinkError::kDeviceNotConnected (unplugged), LinkError::kInvalidUserBuffer (HID: a buffer too
+  //    small for one record), LinkError::kBrokenPipe (the emulator's client hung up), 234 (an
+  //    emulator message larger than the buffer: its rest is lost)
+  virtual bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes);
+  virtual bool TryWrite(const uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes);
   // Optional (fake devices). True with *tick when the device knows the tick at which its next
   // transfer of that direction can finish; false: the reactor tries again every millisecond
-  // (unless PollDescriptor() gives a descriptor). Never blocks.
+  // (unless it polls the device's descriptor). Never blocks.
   virtual bool NextEventTick(bool /*write*/, uint32_t* /*tick*/) { return false; }
   // Whether the handle accepts transfers with completion routines at all: HID, emulator and fake
   // HID handles say true. Never blocks.
   virtual bool SupportsCompletionRoutines() const { return false; }
   // Optional. Asked before a transfer with a completion routine starts: false (with *error)
   // refuses it, as the platform refuses to start I/O on a device that has gone
-  // (kErrorDeviceNotConnected). The default accepts. Never blocks.
-  virtual bool AcceptTransfer(bool /*write*/, uint32_t* /*error*/) { return true; }
+  // (LinkError::kDeviceNotConnected). The default accepts. Never blocks.
+  virtual bool AcceptTransfer(bool /*write*/, LinkError* /*error*/) { return true; }
 
   // --- Transfers waited for on an event (bulk pipes). -----------------------------------------
   // Starts a transfer of `size` bytes; one at a time per handle. A bulk read finishes only when
   // all `size` bytes have arrived. Never blocks. Bulk and fake bulk; the default refuses.
   // Returns:
-  //  - IoStart::kPending: started (*error = kErrorIoPending); wait with WaitPending, then ask
+  //  - IoStart::kPending: started (*error = LinkError::kIoPending); wait with WaitPending, then ask
   //    PendingResult. The bulk backend always answers this.
   //  - IoStart::kCompleted: finished at once, *bytes moved (fake pipes only)
-  //  - IoStart::kFailed: not started, *error says why: kErrorInvalidFunction (the handle
-  //    moves no bytes this way), kErrorAccessDenied (a read on the write pipe or the other way
-  //    round), kErrorBusy (a transfer is in flight), kErrorDeviceNotConnected, ...
-  virtual IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error);
-  virtual IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error);
+  //  - IoStart::kFailed: not started, *error says why: LinkError::kInvalidFunction (the handle
+  //    moves no bytes this way), LinkError::kAccessDenied (a read on the write pipe or the other
+  //    way round), LinkError::kBusy (a transfer is in flight), LinkError::kDeviceNotConnected, ...
+  virtual IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error);
+  virtual IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error);
   // Waits for the transfer in flight. Blocks up to `ms` (bulk: running libusb's event handling
   // on the calling thread; fake: on the clock seam). The default returns kFailed at once.
   // Returns:
@@ -178,14 +159,14 @@ class DeviceHandle {
   //  - kFailed: nothing in flight, or the event handling failed
   virtual WaitResult WaitPending(uint32_t ms);
   // The outcome of the finished transfer. Never blocks. Bulk and fake bulk; the default fails
-  // with kErrorInvalidFunction.
+  // with LinkError::kInvalidFunction.
   // Returns true with *bytes when it finished without error; false with *bytes (what did move)
-  // and *error: the transfer's failure (kErrorSemTimeout, kErrorOperationAborted,
-  // kErrorDeviceNotConnected, ...) or 996 (not finished yet).
-  virtual bool PendingResult(uint32_t* bytes, uint32_t* error);
+  // and *error: the transfer's failure (LinkError::kSemTimeout, LinkError::kOperationAborted,
+  // LinkError::kDeviceNotConnected, ...) or LinkError::kIoIncomplete (not finished yet).
+  virtual bool PendingResult(uint32_t* bytes, LinkError* error);
   // Makes the transfer's event ready for the next transfer. Never blocks. Optional: the
   // default (and the bulk backend, whose transfers carry no event to reset) returns true.
-  virtual bool ResetEvent(uint32_t* error);
+  virtual bool ResetEvent(LinkError* error);
 
   // --- HID queries. HID and fake HID handles; the default returns false. ----------------------
   // None of them blocks: hidapi answers from what the kernel knows of the device, without a
@@ -211,7 +192,7 @@ struct InterfaceEntry {
 };
 
 // How Open opens a path. The exclusive modes refuse a path this process holds already
-// (kErrorSharingViolation), as an unshared open does on the platform.
+// (LinkError::kSharingViolation), as an unshared open does on the platform.
 enum class OpenMode {
   kExclusive,       // read and write, no sharing, overlapped (HID)
   kExclusiveRead,   // read access, no sharing, overlapped (bulk "\PIPE00")
@@ -233,21 +214,21 @@ class DeviceBackend {
   //  - true (*error = 0): *entries holds every member; one may carry its own failure
   //    (enum_error, detail_failed), which the search skips
   //  - false: the device set cannot be had (the library failed to start or to list), *error
-  //    says why (kErrorGenFailure, or libusb's error mapped to the classic numbers)
-  virtual bool ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t* error) = 0;
+  //    says why (LinkError::kGenFailure, or libusb's error mapped to the classic numbers)
+  virtual bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) = 0;
 
   // Opens a path that ListInterfaces gave (bulk: with "\PIPE00" or "\PIPE01" appended, or
   // bare for kProbe). Required.
   // Blocks: as ListInterfaces for the bulk backend (it finds the device by its path, reading
   // serial numbers); otherwise never waits on a device.
   // Returns the handle (*error = 0), which the caller owns; or nullptr with *error:
-  //  - kErrorFileNotFound: no such device (unplugged, or a path of another kind)
-  //  - kErrorAccessDenied: the user may not open the device node
-  //  - kErrorSharingViolation: held by this process already (exclusive modes), or the bulk
+  //  - LinkError::kFileNotFound: no such device (unplugged, or a path of another kind)
+  //  - LinkError::kAccessDenied: the user may not open the device node
+  //  - LinkError::kSharingViolation: held by this process already (exclusive modes), or the bulk
   //    interface is claimed by someone else
-  //  - kErrorGenFailure and others: the library failed
+  //  - LinkError::kGenFailure and others: the library failed
   virtual std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                             uint32_t* error) = 0;
+                                             LinkError* error) = 0;
 };
 
 // Converts a device's wide string to 8-bit text of at most 127 characters, ending at the first

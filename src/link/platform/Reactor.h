@@ -24,11 +24,11 @@ class Reactor : public qclock::AlertableWaiter {
   // DeviceHandle::ReadEx and WriteEx land here; same results (DeviceHandle.h). They try the
   // device once (TryRead / TryWrite), so they block only as long as that may.
   bool StartRead(DeviceHandle* handle, uint8_t* buffer, uint32_t size, Overlapped* overlapped,
-                 CompletionRoutine routine, uint32_t* error);
+                 CompletionRoutine routine, LinkError* error);
   bool StartWrite(DeviceHandle* handle, const uint8_t* buffer, uint32_t size,
-                  Overlapped* overlapped, CompletionRoutine routine, uint32_t* error);
-  // Completes the handle's pending transfers with kErrorOperationAborted; their routines run at
-  // the next alertable sleep. Returns how many were cancelled. Never blocks.
+                  Overlapped* overlapped, CompletionRoutine routine, LinkError* error);
+  // Completes the handle's pending transfers with LinkError::kOperationAborted; their routines run
+  // at the next alertable sleep. Returns how many were cancelled. Never blocks.
   int Cancel(DeviceHandle* handle);
   // True while a transfer of that direction is pending or finished with its routine not yet
   // run: a handle has at most one of each.
@@ -59,12 +59,12 @@ class Reactor : public qclock::AlertableWaiter {
     const DeviceHandle* handle;
     bool write;
     CompletionRoutine routine;
-    uint32_t error;
+    LinkError error;
     uint32_t bytes;
     Overlapped* overlapped;
   };
 
-  bool Start(const Pending& op, uint32_t* error);
+  bool Start(const Pending& op, LinkError* error);
   // Moves every pending transfer that can finish now to the done queue.
   void Sweep();
   // Runs the routines that were due when it was called; true when any ran.

@@ -34,29 +34,29 @@ class FakeHidHandle : public DeviceHandle {
 
   bool SupportsCompletionRoutines() const override { return true; }
 
-  bool AcceptTransfer(bool write, uint32_t* error) override {
+  bool AcceptTransfer(bool write, LinkError* error) override {
     if (device_->unplugged) {
-      *error = kErrorDeviceNotConnected;
+      *error = LinkError::kDeviceNotConnected;
       return false;
     }
     if (write && device_->refuse_write_start) {
-      *error = kErrorGenFailure;
+      *error = LinkError::kGenFailure;
       return false;
     }
     return true;
   }
 
-  bool TryRead(uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
+  bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
     *bytes = 0;
-    *error = 0;
+    *error = LinkError::kSuccess;
     if (device_->unplugged) {
-      *error = kErrorDeviceNotConnected;
+      *error = LinkError::kDeviceNotConnected;
       return true;
     }
     auto& in = device_->incoming;
     if (in.empty() || !Due(in.front().tick)) return false;
     FakeDevice::Chunk& chunk = in.front();
-    if (chunk.error != 0) {
+    if (chunk.error != LinkError::kSuccess) {
       *error = chunk.error;
       in.pop_front();
       return true;
@@ -69,11 +69,11 @@ class FakeHidHandle : public DeviceHandle {
     return true;
   }
 
-  bool TryWrite(const uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
+  bool TryWrite(const uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
     *bytes = 0;
-    *error = 0;
+    *error = LinkError::kSuccess;
     if (device_->unplugged) {
-      *error = kErrorDeviceNotConnected;
+      *error = LinkError::kDeviceNotConnected;
       return true;
     }
     if (device_->writes_stall) return false;
@@ -132,31 +132,33 @@ class FakePipeHandle : public DeviceHandle {
   }
   ~FakePipeHandle() override { (reading_ ? device_->read_held : device_->write_held) = false; }
 
-  IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
+  IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error) override {
     *bytes = 0;
-    *error = 0;
-    if (!reading_) return Fail(kErrorAccessDenied, error);
-    if (device_->unplugged) return Fail(kErrorDeviceNotConnected, error);
-    if (pending_) return Fail(kErrorBusy, error);
+    *error = LinkError::kSuccess;
+    if (!reading_) return Fail(LinkError::kAccessDenied, error);
+    if (device_->unplugged) return Fail(LinkError::kDeviceNotConnected, error);
+    if (pending_) return Fail(LinkError::kBusy, error);
     buffer_ = buffer;
     size_ = size;
     if (ReadReady()) {
-      *error = TakeRead(bytes) ? 0 : last_error_;
-      return *error == 0 ? IoStart::kCompleted : IoStart::kFailed;
+      *error = TakeRead(bytes) ? LinkError::kSuccess : last_error_;
+      return *error == LinkError::kSuccess ? IoStart::kCompleted : IoStart::kFailed;
     }
     pending_ = true;
-    *error = kErrorIoPending;
+    *error = LinkError::kIoPending;
     return IoStart::kPending;
   }
 
-  IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
+  IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error) override {
     *bytes = 0;
-    *error = 0;
-    if (reading_) return Fail(kErrorAccessDenied, error);
-    if (device_->unplugged) return Fail(kErrorDeviceNotConnected, error);
-    if (pending_) return Fail(kErrorBusy, error);
-    if (device_->refuse_write_start || device_->write_error != 0) {
-      return Fail(device_->write_error ? device_->write_error : kErrorGenFailure, error);
+    *error = LinkError::kSuccess;
+    if (reading_) return Fail(LinkError::kAccessDenied, error);
+    if (device_->unplugged) return Fail(LinkError::kDeviceNotConnected, error);
+    if (pending_) return Fail(LinkError::kBusy, error);
+    if (device_->refuse_write_start || device_->write_error != LinkError::kSuccess) {
+      return Fail(device_->write_error != LinkError::kSuccess ? device_->write_error
+                                                              : LinkError::kGenFailure,
+                  error);
     }
     device_->writes.emplace_back(buffer, buffer + size);
     if (device_->on_write) device_->on_write(*device_, buffer, size);
@@ -167,7 +169,7 @@ class FakePipeHandle : public DeviceHandle {
     }
     pending_ = true;
     write_done_tick_ = qclock::GetTickCount() + device_->write_latency;
-    *error = kErrorIoPending;
+    *error = LinkError::kIoPending;
     return IoStart::kPending;
   }
 
@@ -193,16 +195,16 @@ class FakePipeHandle : public DeviceHandle {
     return WaitResult::kTimeout;
   }
 
-  bool PendingResult(uint32_t* bytes, uint32_t* error) override {
+  bool PendingResult(uint32_t* bytes, LinkError* error) override {
     *bytes = 0;
-    *error = 0;
+    *error = LinkError::kSuccess;
     if (!pending_) {
-      *error = kErrorOperationAborted;
+      *error = LinkError::kOperationAborted;
       return false;
     }
     pending_ = false;
     if (device_->unplugged) {
-      *error = kErrorDeviceNotConnected;
+      *error = LinkError::kDeviceNotConnected;
       return false;
     }
     if (!reading_) {
@@ -216,14 +218,14 @@ class FakePipeHandle : public DeviceHandle {
     return true;
   }
 
-  bool CancelIo(uint32_t* error) override {
+  bool CancelIo(LinkError* error) override {
     pending_ = false;
-    if (error != nullptr) *error = 0;
+    if (error != nullptr) *error = LinkError::kSuccess;
     return true;
   }
 
  private:
-  IoStart Fail(uint32_t code, uint32_t* error) {
+  IoStart Fail(LinkError code, LinkError* error) {
     *error = code;
     return IoStart::kFailed;
   }
@@ -236,7 +238,7 @@ class FakePipeHandle : public DeviceHandle {
   bool ReadReadyTick(uint32_t* tick) const {
     size_t have = 0;
     for (const FakeDevice::Chunk& c : device_->incoming) {
-      if (c.error != 0 || have + c.bytes.size() >= size_) {
+      if (c.error != LinkError::kSuccess || have + c.bytes.size() >= size_) {
         *tick = c.tick;
         return true;
       }
@@ -256,7 +258,7 @@ class FakePipeHandle : public DeviceHandle {
     size_t have = 0;
     while (have < size_ && !in.empty()) {
       FakeDevice::Chunk& c = in.front();
-      if (c.error != 0) {
+      if (c.error != LinkError::kSuccess) {
         last_error_ = c.error;
         in.pop_front();
         *bytes = static_cast<uint32_t>(have);
@@ -278,7 +280,7 @@ class FakePipeHandle : public DeviceHandle {
   uint8_t* buffer_ = nullptr;
   size_t size_ = 0;
   uint32_t write_done_tick_ = 0;
-  uint32_t last_error_ = 0;
+  LinkError last_error_ = LinkError::kSuccess;
 };
 
 // A probe open: it only shows that the path opens.
@@ -305,7 +307,7 @@ std::vector<PacketRecord> FakeDevice::WrittenPackets() const {
 }
 
 void FakeDevice::SendAt(uint32_t tick, std::vector<uint8_t> bytes) {
-  incoming.push_back({tick, std::move(bytes), 0});
+  incoming.push_back({tick, std::move(bytes), LinkError::kSuccess});
 }
 
 void FakeDevice::SendPacket(const PacketRecord& packet, uint32_t delay) {
@@ -321,7 +323,7 @@ void FakeDevice::SendPackets(const std::vector<PacketRecord>& packets, uint32_t 
   for (const PacketRecord& p : packets) SendPacket(p, delay);
 }
 
-void FakeDevice::FailReadAt(uint32_t tick, uint32_t error) {
+void FakeDevice::FailReadAt(uint32_t tick, LinkError error) {
   incoming.push_back({tick, {}, error});
 }
 
@@ -363,7 +365,7 @@ std::shared_ptr<FakeDevice> FakeBackend::AddDevice(const std::string& path) {
   return devices.back();
 }
 
-bool FakeBackend::ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t* error) {
+bool FakeBackend::ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) {
   entries->clear();
   if (list_fails) {
     *error = list_error;
@@ -373,19 +375,19 @@ bool FakeBackend::ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t*
   for (const auto& d : devices) {
     if (!d->unplugged) entries->push_back({0, false, d->path});
   }
-  *error = 0;
+  *error = LinkError::kSuccess;
   return true;
 }
 
 std::unique_ptr<DeviceHandle> FakeBackend::Open(const std::string& path, OpenMode mode,
-                                                uint32_t* error) {
+                                                LinkError* error) {
   std::string base = path;
   bool read_pipe = false;
   if (kind_ == FakeDevice::Kind::kBulk && mode != OpenMode::kProbe) {
     if (EndsWith(path, kReadPipe)) {
       read_pipe = true;
     } else if (!EndsWith(path, kWritePipe)) {
-      *error = kErrorFileNotFound;
+      *error = LinkError::kFileNotFound;
       return nullptr;
     }
     base = path.substr(0, path.size() - kReadPipe.size());
@@ -393,30 +395,30 @@ std::unique_ptr<DeviceHandle> FakeBackend::Open(const std::string& path, OpenMod
   auto it = std::find_if(devices.begin(), devices.end(),
                          [&](const auto& d) { return d->path == base && !d->unplugged; });
   if (it == devices.end()) {
-    *error = kErrorFileNotFound;
+    *error = LinkError::kFileNotFound;
     return nullptr;
   }
   FakeDevice& d = **it;
   if (mode == OpenMode::kProbe) {
-    if (d.probe_error != 0) {
+    if (d.probe_error != LinkError::kSuccess) {
       *error = d.probe_error;
       return nullptr;
     }
-    *error = 0;
+    *error = LinkError::kSuccess;
     return std::make_unique<FakeProbeHandle>();
   }
-  if (d.open_error != 0) {
+  if (d.open_error != LinkError::kSuccess) {
     *error = d.open_error;
     return nullptr;
   }
   const bool held =
       kind_ == FakeDevice::Kind::kHid ? d.held : (read_pipe ? d.read_held : d.write_held);
   if (held) {
-    *error = kErrorSharingViolation;
+    *error = LinkError::kSharingViolation;
     return nullptr;
   }
   ++d.opens;
-  *error = 0;
+  *error = LinkError::kSuccess;
   if (kind_ == FakeDevice::Kind::kHid) return std::make_unique<FakeHidHandle>(*it);
   return std::make_unique<FakePipeHandle>(*it, read_pipe);
 }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/DeviceHandle.h"
 #include "PacketFormat.h"
+#include "platform/DeviceHandle.h"
 
 namespace qplatform {
 
@@ -34,8 +34,8 @@ class FakeDevice : public std::enable_shared_from_this<FakeDevice> {
   bool attributes_fail = false;
   bool manufacturer_fails = false;
   bool serial_fails = false;
-  uint32_t open_error = 0;   // non-zero: every exclusive open fails with it
-  uint32_t probe_error = 0;  // non-zero: a probe open fails with it
+  LinkError open_error = LinkError::kSuccess;   // else: every exclusive open fails with it
+  LinkError probe_error = LinkError::kSuccess;  // else: a probe open fails with it
 
   // --- What the host wrote: every transfer's bytes, in order. ---------------------------------
   std::vector<std::vector<uint8_t>> writes;
@@ -51,19 +51,19 @@ class FakeDevice : public std::enable_shared_from_this<FakeDevice> {
   void SendPacket(const PacketRecord& packet, uint32_t delay = 0);
   void SendPackets(const std::vector<PacketRecord>& packets, uint32_t delay = 0);
   // The next read finishes with this error at `tick` (HID).
-  void FailReadAt(uint32_t tick, uint32_t error);
+  void FailReadAt(uint32_t tick, LinkError error);
   // Called after each host write is recorded: the firmware's reaction.
   std::function<void(FakeDevice&, const uint8_t*, uint32_t)> on_write;
 
   // Write behaviour: writes finish at once with the full count unless one of these says
   // otherwise.
-  uint32_t write_error = 0;         // the write finishes with this error
-  int64_t write_bytes = -1;         // the write reports this many bytes
-  bool writes_stall = false;        // the write never finishes
-  bool refuse_write_start = false;  // the write cannot be started at all
-  uint32_t write_latency = 0;       // bulk: the write is pending this many ms
+  LinkError write_error = LinkError::kSuccess;  // the write finishes with this error
+  int64_t write_bytes = -1;                     // the write reports this many bytes
+  bool writes_stall = false;                    // the write never finishes
+  bool refuse_write_start = false;              // the write cannot be started at all
+  uint32_t write_latency = 0;                   // bulk: the write is pending this many ms
 
-  // Unplugging: pending and later transfers fail with kErrorDeviceNotConnected, the device is
+  // Unplugging: pending and later transfers fail with LinkError::kDeviceNotConnected, the device is
   // no longer listed and cannot be opened.
   void Unplug();
   bool unplugged = false;
@@ -72,7 +72,7 @@ class FakeDevice : public std::enable_shared_from_this<FakeDevice> {
   struct Chunk {
     uint32_t tick;
     std::vector<uint8_t> bytes;
-    uint32_t error;
+    LinkError error;
   };
   std::deque<Chunk> incoming;
   bool held = false;        // HID: opened exclusively
@@ -103,12 +103,12 @@ class FakeBackend : public DeviceBackend {
   // Members that fail when listed, in front of the devices.
   std::vector<InterfaceEntry> extra_entries;
   bool list_fails = false;
-  uint32_t list_error = 13;
+  LinkError list_error = LinkError::kInvalidData;
   std::vector<std::shared_ptr<FakeDevice>> devices;
 
-  bool ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t* error) override;
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override;
   std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                     uint32_t* error) override;
+                                     LinkError* error) override;
 
  private:
   FakeDevice::Kind kind_;

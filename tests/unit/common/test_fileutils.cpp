@@ -157,9 +157,68 @@ TEST_F(FileUtilsTest, ReplacingAFileNeverLosesIt) {
   EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
             fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 
-  EXPECT_EQ(ReplaceFileContents(dir_.c_str(), "x", 1), 0);  // not a regular file
-  EXPECT_EQ(ReplaceFileContents((dir_ / "none/x").c_str(), "x", 1), 0);
   EXPECT_EQ(FilesIn(dir_), 2u);
+}
+
+// The writers tell "cannot be created there" from "failed while writing" by the fault alone.
+TEST_F(FileUtilsTest, AFailedReplaceSaysWhatKindOfFault) {
+  const fs::path file = Write("deals.pbn", "old");
+  struct Row {
+    fs::path path;
+    size_t disc_room;  // 0: no faked full disc
+    qsys::Fault fault;
+  } rows[] = {
+      {dir_, 0, qsys::Fault::kNotAFile},
+      {dir_ / "none/x", 0, qsys::Fault::kNotFound},
+      {"", 0, qsys::Fault::kInvalid},
+      {file, 1024, qsys::Fault::kOther},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path.string());
+    qsys::SysError error;
+    if (row.disc_room != 0) {
+      FullDisc full(row.disc_room);
+      EXPECT_EQ(ReplaceFileContents(row.path.c_str(), Pattern(4096).data(), 4096, &error), 0);
+    } else {
+      EXPECT_EQ(ReplaceFileContents(row.path.c_str(), "x", 1, &error), 0);
+    }
+    EXPECT_EQ(error.fault, row.fault);
+    EXPECT_NE(error.number, 0u);
+  }
+  EXPECT_EQ(FilesIn(dir_), 1u);
+}
+
+// The one reader of the deal files: exactly the bytes FileSizeOf promised, or one line why not.
+TEST_F(FileUtilsTest, ReadWholeFileReadsExactlyTheSizeItWasGiven) {
+  const fs::path file = Write("deals.bri", Pattern(300));
+  const fs::path fifo = dir_ / "fifo.bri";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  struct Row {
+    fs::path path;
+    uint32_t size;
+    const char* warning;  // nullptr: read
+  } rows[] = {
+      {file, 300, nullptr},
+      {dir_ / "missing.bri", 300, "Error opening file\n"},
+      {dir_, 0, "Error opening file\n"},
+      {fifo, 0, "Error opening file\n"},  // never waits for a writer
+      {file, 299, "File size changed\n"},
+      {file, 301, "File size changed\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.path.string() + " " + std::to_string(row.size));
+    std::string buffer(row.size, '\0');
+    TraceCapture capture;
+    const int read = ReadWholeFile(row.path.c_str(), buffer.data(), row.size);
+    if (row.warning == nullptr) {
+      EXPECT_EQ(read, 1);
+      EXPECT_EQ(buffer, Pattern(300));
+      EXPECT_TRUE(capture.Texts('W').empty());
+    } else {
+      EXPECT_EQ(read, 0);
+      EXPECT_EQ(capture.Texts('W'), std::vector<std::string>{row.warning});
+    }
+  }
 }
 
 }  // namespace

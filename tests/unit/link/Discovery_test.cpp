@@ -152,8 +152,9 @@ TEST_F(LinkTest, BulkMachineIsFoundByItsPath) {
 
 TEST_F(LinkTest, BulkEnumerationSkipsWhatItCannotUse) {
   bulk_.extra_entries = {{87, false, ""}};
-  bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#{101f9e3f}");                 // no instance part
-  bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#0001#{x}")->probe_error = 5;  // probe fails
+  bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#{101f9e3f}");  // no instance part
+  bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#0001#{x}")->probe_error =
+      LinkError::kAccessDenied;  // probe fails
   std::vector<ConnectionRecord> list;
   EXPECT_EQ(EnumerateBulkDevices(&list), 1);
   EXPECT_TRUE(list.empty());
@@ -169,13 +170,13 @@ TEST_F(LinkTest, BulkEnumerationSkipsWhatItCannotUse) {
 
 TEST_F(LinkTest, BulkPipeFailuresCloseWhatWasOpened) {
   auto d = bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#0001#{x}");
-  d->open_error = 32;
+  d->open_error = LinkError::kSharingViolation;
   EXPECT_EQ(FindDevice(0), nullptr);
   EXPECT_TRUE(
       trace_.Contains('T', "Err opening:_\\\\?\\usb#vid_1781&pid_0c9f#0001#{x}\\PIPE01_\n"));
   EXPECT_TRUE(trace_.Contains('I', "Error opening write pipe 32\n"));
 
-  d->open_error = 0;
+  d->open_error = LinkError::kSuccess;
   d->read_held = true;  // someone else holds the read pipe
   EXPECT_EQ(FindDevice(0), nullptr);
   EXPECT_TRUE(trace_.Contains('W', "Error opening read pipe 32\n"));
@@ -225,18 +226,18 @@ TEST_F(LinkTest, AMachineThatCannotBeOpenedSaysWhyOncePerPlugIn) {
   struct Case {
     const char* name;
     bool bulk;
-    uint32_t error;
+    LinkError error;
     std::string text;
   } cases[] = {
-      {"HID, no permission", false, 5,
+      {"HID, no permission", false, LinkError::kAccessDenied,
        "No permission to open /dev/hidraw7: install the udev rule 70-quadrelle.rules, then "
        "unplug the machine and plug it in again"},
-      {"HID, held by another program", false, 33,
+      {"HID, held by another program", false, LinkError::kLockViolation,
        "The machine at /dev/hidraw7 is in use by another program"},
-      {"bulk, no permission", true, 5,
+      {"bulk, no permission", true, LinkError::kAccessDenied,
        "No permission to open \\\\?\\usb#vid_1781&pid_0c9f#0007#{x}: install the udev rule "
        "70-quadrelle.rules, then unplug the machine and plug it in again"},
-      {"bulk, held by another program", true, 32,
+      {"bulk, held by another program", true, LinkError::kSharingViolation,
        "The machine at \\\\?\\usb#vid_1781&pid_0c9f#0007#{x} is in use by another program"},
   };
   for (const Case& c : cases) {
@@ -246,7 +247,7 @@ TEST_F(LinkTest, AMachineThatCannotBeOpenedSaysWhyOncePerPlugIn) {
     auto d =
         c.bulk ? bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#0007#{x}") : AddHid("/dev/hidraw7");
     // No permission shows on the bulk machine's probe, another program on its pipe.
-    (c.bulk && c.error == 5 ? d->probe_error : d->open_error) = c.error;
+    (c.bulk && c.error == LinkError::kAccessDenied ? d->probe_error : d->open_error) = c.error;
     TraceCapture trace;
     for (int search = 0; search < 3; ++search) EXPECT_EQ(FindDevice(0), nullptr);
     // (A capture keeps the first 127 characters of a line.)
@@ -260,8 +261,8 @@ TEST_F(LinkTest, AMachineThatCannotBeOpenedSaysWhyOncePerPlugIn) {
     EXPECT_EQ(FindDevice(0), nullptr);
     EXPECT_EQ(trace.Texts('W').size(), 2u);
     // Opened at last: nothing stands any more.
-    d->open_error = 0;
-    d->probe_error = 0;
+    d->open_error = LinkError::kSuccess;
+    d->probe_error = LinkError::kSuccess;
     UsbInterface* device = Open();
     ASSERT_NE(device, nullptr);
     EXPECT_TRUE(machine_notices::Current().empty());

@@ -154,34 +154,38 @@ TEST_F(Connection, LastFailureSaysWhyTheLastCallFailed) {
     const char* what;
     std::function<Packets(uint32_t)> reply;
     int result;
+    LinkError error;
     std::string failure;
   } cases[] = {
       {"the machine's error status", [](uint32_t) { return Packets{MakeStatus(3, "Jam")}; }, 0,
-       "Command response was (3) \"Jam\""},
+       LinkError::kMachineRefused, "Command response was (3) \"Jam\""},
+      {"a reply for another exchange",
+       [](uint32_t t) { return Packets{MakeReplyHeader(0, t + 1, 0)}; }, 0, LinkError::kInvalidData,
+       "Wrong transmission number was 3 should have been 2"},
       // Only information lines: the earlier call's failure must not be reported.
       {"sequence error",
        [](uint32_t t) {
          return Packets{MakeReplyHeader(1, t, 5), MakeData(1, "a", 1), MakeStatus(0, "")};
        },
-       0, MachineConnection::kExchangeFailed},
-      {"success", [](uint32_t t) { return MakeReply(t, "00 OK", 5); }, 1, ""},
+       0, LinkError::kGenFailure, MachineConnection::kExchangeFailed},
+      {"success", [](uint32_t t) { return MakeReply(t, "00 OK", 5); }, 1, LinkError::kSuccess, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     AnswerWith(*machine, c.reply);
     EXPECT_EQ(Send(link), c.result);
-    if (c.result == 0) {
-      EXPECT_EQ(connection.LastFailure(), c.failure);
-    } else {
-      EXPECT_EQ(LastFailure(), "");
-    }
+    const LinkFailure failure = c.result == 0 ? connection.LastFailure() : LastFailure();
+    EXPECT_EQ(failure.error, c.error);
+    EXPECT_EQ(failure.text, c.failure);
   }
 
-  // A dropped machine still tells why it was dropped; the close does not forget it.
+  // A dropped machine still tells why it was dropped, and the outer line keeps the cause the
+  // refused write gave; the close does not forget it.
   machine->Unplug();
   clock_.Advance(MachineConnection::kPollIntervalMs);
   ASSERT_EQ(connection.Poll(), Step::kGone);
-  EXPECT_EQ(connection.LastFailure(), "Error sending command");
+  EXPECT_EQ(connection.LastFailure().text, "Error sending command");
+  EXPECT_EQ(connection.LastFailure().error, LinkError::kDeviceNotConnected);
 }
 
 TEST_F(Connection, LastFailureWhenNoMachineIsFound) {
@@ -200,7 +204,7 @@ TEST_F(Connection, LastFailureWhenNoMachineIsFound) {
     hid_.list_fails = c.hid_listing_fails;
     MachineConnection connection;
     EXPECT_EQ(connection.WaitForMachine(0), nullptr);
-    EXPECT_EQ(connection.LastFailure(), c.failure);
+    EXPECT_EQ(connection.LastFailure().text, c.failure);
   }
 }
 

@@ -98,7 +98,7 @@ TEST_F(LinkTest, ABoundConnectionWaitsForItsMachineAndComesBackToIt) {
   MachineConnection connection{MachineFilter("00000022")};
   EXPECT_EQ(connection.Poll(), MachineConnection::Step::kNone);
   EXPECT_EQ(connection.WaitForMachine(1000), nullptr);
-  EXPECT_EQ(connection.LastFailure(), MachineConnection::kNoMachineFound);
+  EXPECT_EQ(connection.LastFailure().text, MachineConnection::kNoMachineFound);
 
   auto wanted = AddHid("/dev/hidraw2", L"00000022");
   clock_.Advance(MachineConnection::kPollIntervalMs);

@@ -11,7 +11,7 @@ TEST_F(LinkTest, TheListShowsEveryMachineAndWhoHoldsItWithoutTakingOne) {
   AddHid("/dev/hidraw1", L"00000011");
   auto held_by_other = AddHid("/dev/hidraw2", L"00000022");
   auto refused = AddHid("/dev/hidraw3", L"00000033");
-  refused->open_error = 5;
+  refused->open_error = LinkError::kAccessDenied;
   auto keyboard = AddHid("/dev/hidraw4", L"00000044");
   keyboard->attributes.vendor_id = 1;
   const std::string bulk_path =
@@ -19,7 +19,7 @@ TEST_F(LinkTest, TheListShowsEveryMachineAndWhoHoldsItWithoutTakingOne) {
   bulk_.AddDevice(bulk_path);
   auto busy_bulk =
       bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#00AB13#{101f9e3f-8435-4872-bc21-07b27e2baadd}");
-  busy_bulk->open_error = 170;
+  busy_bulk->open_error = LinkError::kBusy;
   auto ours = AddHid("/dev/hidraw5", L"00000055");
   UsbInterface* mine = FindDevice(0x55, MachineFilter("00000055"));
   ASSERT_NE(mine, nullptr);

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "platform/posix/PollSource.h"
 
 namespace {
 
@@ -13,15 +14,15 @@ using qplatform::DeviceHandle;
 using qplatform::Overlapped;
 
 // A device over a pipe: reads finish when the pipe has bytes.
-class PipeDevice : public DeviceHandle {
+class PipeDevice : public DeviceHandle, public qplatform::PollSource {
  public:
   explicit PipeDevice(int fd) : fd_(fd) {}
   bool SupportsCompletionRoutines() const override { return true; }
   int PollDescriptor() const override { return fd_; }
-  bool TryRead(uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
+  bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
     const ssize_t n = ::read(fd_, buffer, size);
     if (n < 0) return false;
-    *error = 0;
+    *error = LinkError::kSuccess;
     *bytes = static_cast<uint32_t>(n);
     return true;
   }
@@ -32,11 +33,11 @@ class PipeDevice : public DeviceHandle {
 
 struct Seen {
   int calls = 0;
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   uint32_t bytes = 0;
 };
 
-void Record(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
+void Record(LinkError error, uint32_t bytes, Overlapped* overlapped) {
   auto* seen = static_cast<Seen*>(overlapped->context);
   ++seen->calls;
   seen->error = error;
@@ -45,7 +46,7 @@ void Record(uint32_t error, uint32_t bytes, Overlapped* overlapped) {
 
 TEST_F(LinkTest, RoutinesRunOnlyInAlertableSleeps) {
   auto machine = AddHid("/dev/hidraw0");
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   auto handle = hid_.Open("/dev/hidraw0", qplatform::OpenMode::kExclusive, &error);
   ASSERT_TRUE(handle);
   machine->SendAt(Now(), std::vector<uint8_t>(65, 1));
@@ -55,7 +56,7 @@ TEST_F(LinkTest, RoutinesRunOnlyInAlertableSleeps) {
   ASSERT_TRUE(handle->ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
   // A second read while one is pending is refused.
   EXPECT_FALSE(handle->ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
-  EXPECT_EQ(error, qplatform::kErrorBusy);
+  EXPECT_EQ(error, LinkError::kBusy);
   qclock::SleepEx(10, false);
   EXPECT_EQ(seen.calls, 0);
   const uint32_t start = Now();
@@ -70,7 +71,7 @@ TEST_F(LinkTest, RoutinesRunOnlyInAlertableSleeps) {
 
 TEST_F(LinkTest, AlertableSleepWakesAtTheDevicesTimeAndCancelAborts) {
   auto machine = AddHid("/dev/hidraw0");
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   auto handle = hid_.Open("/dev/hidraw0", qplatform::OpenMode::kExclusive, &error);
   machine->SendAt(Now() + 7, std::vector<uint8_t>(65, 1));
   Seen seen;
@@ -86,7 +87,7 @@ TEST_F(LinkTest, AlertableSleepWakesAtTheDevicesTimeAndCancelAborts) {
   EXPECT_EQ(seen.calls, 1);
   EXPECT_EQ(qclock::SleepEx(10, true), qclock::kWaitIoCompletion);
   EXPECT_EQ(seen.calls, 2);
-  EXPECT_EQ(seen.error, qplatform::kErrorOperationAborted);
+  EXPECT_EQ(seen.error, LinkError::kOperationAborted);
 }
 
 TEST(Reactor, RealDescriptorWakesTheSleepEarly) {
@@ -97,7 +98,7 @@ TEST(Reactor, RealDescriptorWakesTheSleepEarly) {
   Seen seen;
   Overlapped overlapped{&seen};
   uint8_t buffer[8];
-  uint32_t error = 0;
+  LinkError error = LinkError::kSuccess;
   ASSERT_TRUE(device.ReadEx(buffer, sizeof buffer, &overlapped, Record, &error));
   std::thread writer([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -56,7 +56,7 @@ TEST_F(HidTransport, WriteCompletionFailuresEndTheSend) {
     std::vector<std::string> warnings;
   } cases[] = {
       {"error",
-       [](FakeDevice& d) { d.write_error = 1167; },
+       [](FakeDevice& d) { d.write_error = LinkError::kDeviceNotConnected; },
        {"Error in TXDone: 1167\n", "IO error\n"}},
       {"short",
        [](FakeDevice& d) { d.write_bytes = 64; },
@@ -68,7 +68,7 @@ TEST_F(HidTransport, WriteCompletionFailuresEndTheSend) {
   const PacketRecord packet = MakeAlive("u");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    machine_->write_error = 0;
+    machine_->write_error = LinkError::kSuccess;
     machine_->write_bytes = -1;
     machine_->refuse_write_start = false;
     c.setup(*machine_);
@@ -180,7 +180,7 @@ TEST_F(HidTransport, ACompletionOf100BytesStopsTheLink) {
 }
 
 TEST_F(HidTransport, ReadErrorsAreCountedExcept317) {
-  machine_->FailReadAt(Now() + 1, 317);
+  machine_->FailReadAt(Now() + 1, LinkError::kMessageNotFound);
   PacketRecord packet;
   EXPECT_EQ(device_->Receive(&packet, 1, 100, -1), 0);
   EXPECT_TRUE(trace_.Contains('W', "Error in RXDone: 317\n"));
@@ -203,7 +203,7 @@ TEST_F(HidTransport, UnplugDuringReceiveFails) {
 TEST_F(HidTransport, AReadThatFailedBeforeTheReceiveFailsItAtOnce) {
   // The reply's read fails while the command is still being sent: no next read was started,
   // so the receive must not wait out its time-out for packets that cannot come.
-  machine_->FailReadAt(Now() + 1, 1167);
+  machine_->FailReadAt(Now() + 1, LinkError::kDeviceNotConnected);
   qclock::SleepEx(5, true);
   PacketRecord packet;
   const uint32_t start = Now();
@@ -278,11 +278,11 @@ TEST_F(BulkTransport, StalledWriteFailsOnlyAfterTheGrace) {
 }
 
 TEST_F(BulkTransport, WriteFailuresAreReported) {
-  machine_->write_error = 31;
+  machine_->write_error = LinkError::kGenFailure;
   const PacketRecord packet = MakeAlive("u");
   EXPECT_EQ(device_->SendBuffer(&packet, 1, -1, -1), 0);
   EXPECT_TRUE(trace_.Contains('W', "Write failed 31\n"));
-  machine_->write_error = 0;
+  machine_->write_error = LinkError::kSuccess;
   machine_->write_bytes = 10;
   EXPECT_EQ(device_->SendBuffer(&packet, 1, -1, -1), 0);
   EXPECT_TRUE(trace_.Contains('W', "Written != WriteLen\n"));
@@ -311,7 +311,7 @@ TEST_F(BulkTransport, ReceiveFailsOnlyAfterTheGrace) {
 }
 
 TEST_F(BulkTransport, ReadErrorsFailTheReceive) {
-  machine_->FailReadAt(Now() + 5, 1167);
+  machine_->FailReadAt(Now() + 5, LinkError::kDeviceNotConnected);
   PacketRecord packet;
   EXPECT_EQ(device_->Receive(&packet, 1, 1000, -1), 0);
   EXPECT_TRUE(trace_.Contains('W', "Read fail (1167)\n"));
@@ -330,3 +330,31 @@ TEST_F(LinkTest, BulkInitFlushesStaleInput) {
 }
 
 }  // namespace
+
+// The open check stands once above both transports: a machine never opened, or closed, refuses
+// every transfer the same way whatever its kind, and says so as the log always did.
+TEST_F(LinkTest, AClosedMachineRefusesEveryTransferWhateverItsKind) {
+  enum class Kind { kNeverOpened, kHid, kBulk };
+  for (const Kind kind : {Kind::kNeverOpened, Kind::kHid, Kind::kBulk}) {
+    SCOPED_TRACE(static_cast<int>(kind));
+    if (kind == Kind::kHid) AddHid("/dev/hidraw3");
+    if (kind == Kind::kBulk) bulk_.AddDevice("\\\\?\\usb#vid_1781&pid_0c9f#0003#{x}");
+    UsbInterface* device =
+        kind == Kind::kNeverOpened ? new UsbInterface(ConnectionRecord{}) : FindDevice(0);
+    ASSERT_NE(device, nullptr);
+    Own(device);
+    EXPECT_EQ(device->IsBulk(), kind == Kind::kBulk);
+    device->CloseDevice();
+    trace_.lines.clear();
+    const PacketRecord packet = MakeAlive("operator");
+    PacketRecord in;
+    EXPECT_EQ(device->SendBuffer(&packet, 1, -1, -1), 0);
+    EXPECT_EQ(LastFailure().error, LinkError::kInvalidHandle);
+    EXPECT_EQ(device->Receive(&in, 1, 100, -1), 0);
+    EXPECT_EQ(trace_.Texts('W'), std::vector<std::string>{"Handle is rotten 4294967295\n"});
+    EXPECT_EQ(trace_.Texts('I'), std::vector<std::string>{"Handle is rotten \n"});
+    Destroy(device);
+    hid_.devices.clear();
+    bulk_.devices.clear();
+  }
+}

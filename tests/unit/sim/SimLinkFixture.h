@@ -55,7 +55,7 @@ class FakeWire {
       const uint32_t delay = static_cast<int32_t>(output.due - now) > 0 ? output.due - now : 0;
       if (output.hang_up) {
         // The read in progress fails as it does when the cable is pulled; the device goes.
-        device_.FailReadAt(now + delay, qplatform::kErrorDeviceNotConnected);
+        device_.FailReadAt(now + delay, LinkError::kDeviceNotConnected);
         hung_up_ = true;
       } else {
         device_.SendPacket(output.record, delay);

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "PollSource.h"
+
 namespace qplatform {
 namespace {
 
@@ -27,35 +29,35 @@ void Reactor::Install() {
 }
 
 bool Reactor::StartRead(DeviceHandle* handle, uint8_t* buffer, uint32_t size,
-                        Overlapped* overlapped, CompletionRoutine routine, uint32_t* error) {
+                        Overlapped* overlapped, CompletionRoutine routine, LinkError* error) {
   return Start({handle, false, buffer, size, overlapped, routine}, error);
 }
 
 bool Reactor::StartWrite(DeviceHandle* handle, const uint8_t* buffer, uint32_t size,
-                         Overlapped* overlapped, CompletionRoutine routine, uint32_t* error) {
+                         Overlapped* overlapped, CompletionRoutine routine, LinkError* error) {
   // The buffer is only read; the pending record keeps one pointer type for both directions.
   return Start({handle, true, const_cast<uint8_t*>(buffer), size, overlapped, routine}, error);
 }
 
-bool Reactor::Start(const Pending& op, uint32_t* error) {
-  uint32_t scratch = 0;
+bool Reactor::Start(const Pending& op, LinkError* error) {
+  LinkError scratch = LinkError::kSuccess;
   if (error == nullptr) error = &scratch;
   if (op.handle == nullptr || !op.handle->SupportsCompletionRoutines()) {
-    *error = kErrorInvalidHandle;
+    *error = LinkError::kInvalidHandle;
     return false;
   }
   if (op.routine == nullptr || op.buffer == nullptr || op.size == 0) {
-    *error = kErrorInvalidParameter;
+    *error = LinkError::kInvalidParameter;
     return false;
   }
   if (HasPending(op.handle, op.write)) {
-    *error = kErrorBusy;
+    *error = LinkError::kBusy;
     return false;
   }
   if (!op.handle->AcceptTransfer(op.write, error)) return false;
   // A transfer the device can finish at once still reports through its routine, and only in
   // an alertable sleep; trying now just gets the bytes moving without a wait.
-  uint32_t op_error = 0;
+  LinkError op_error = LinkError::kSuccess;
   uint32_t bytes = 0;
   const bool finished = op.write ? op.handle->TryWrite(op.buffer, op.size, &op_error, &bytes)
                                  : op.handle->TryRead(op.buffer, op.size, &op_error, &bytes);
@@ -65,7 +67,7 @@ bool Reactor::Start(const Pending& op, uint32_t* error) {
     pending_.push_back(op);
   }
   Install();
-  *error = 0;
+  *error = LinkError::kSuccess;
   return true;
 }
 
@@ -74,7 +76,7 @@ int Reactor::Cancel(DeviceHandle* handle) {
   for (auto it = pending_.begin(); it != pending_.end();) {
     if (it->handle == handle) {
       done_.push_back(
-          {it->handle, it->write, it->routine, kErrorOperationAborted, 0, it->overlapped});
+          {it->handle, it->write, it->routine, LinkError::kOperationAborted, 0, it->overlapped});
       it = pending_.erase(it);
       ++cancelled;
     } else {
@@ -99,7 +101,7 @@ void Reactor::Discard(const Overlapped* overlapped) {
 void Reactor::Sweep() {
   for (size_t i = 0; i < pending_.size();) {
     Pending& op = pending_[i];
-    uint32_t error = 0;
+    LinkError error = LinkError::kSuccess;
     uint32_t bytes = 0;
     const bool finished = op.write ? op.handle->TryWrite(op.buffer, op.size, &error, &bytes)
                                    : op.handle->TryRead(op.buffer, op.size, &error, &bytes);
@@ -131,7 +133,8 @@ void Reactor::WaitForDevices(uint32_t ms) {
   uint32_t timeout = ms;
   std::vector<pollfd> fds;
   for (const Pending& op : pending_) {
-    const int fd = op.handle->PollDescriptor();
+    const auto* source = dynamic_cast<const PollSource*>(op.handle);
+    const int fd = source != nullptr ? source->PollDescriptor() : -1;
     if (fd >= 0) {
       const short events = op.write ? POLLOUT : POLLIN;
       auto same = std::find_if(fds.begin(), fds.end(), [&](const pollfd& p) { return p.fd == fd; });

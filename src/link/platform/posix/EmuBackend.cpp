@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "PollSource.h"
+
 namespace qplatform {
 
 struct EmulatorLink::Connection {
@@ -72,7 +74,7 @@ void DropLock(const std::string& path, int fd) {
 }
 
 // A connected client, driven like a HID machine: each message is one packet record.
-class EmuHandle : public DeviceHandle {
+class EmuHandle : public DeviceHandle, public PollSource {
  public:
   explicit EmuHandle(std::shared_ptr<void> keep, int* fd) : keep_(std::move(keep)), fd_(fd) {}
   ~EmuHandle() override {
@@ -84,14 +86,14 @@ class EmuHandle : public DeviceHandle {
   bool SupportsCompletionRoutines() const override { return true; }
   int PollDescriptor() const override { return *fd_; }
 
-  bool AcceptTransfer(bool, uint32_t* error) override {
+  bool AcceptTransfer(bool, LinkError* error) override {
     if (*fd_ >= 0) return true;
-    *error = kErrorInvalidHandle;
+    *error = LinkError::kInvalidHandle;
     return false;
   }
 
-  bool TryRead(uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
-    *error = 0;
+  bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
+    *error = LinkError::kSuccess;
     *bytes = 0;
     uint32_t have = 0;
     for (;;) {
@@ -107,16 +109,17 @@ class EmuHandle : public DeviceHandle {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) break;
         if (have > 0) break;
-        *error = kErrorBrokenPipe;
+        *error = LinkError::kBrokenPipe;
         return true;
       }
       if (n == 0) {  // the client hung up
         if (have > 0) break;
-        *error = kErrorBrokenPipe;
+        *error = LinkError::kBrokenPipe;
         return true;
       }
       if (static_cast<size_t>(n) > size - have) {
-        *error = 234;  // more data than the buffer holds: the rest of the message is lost
+        *error = LinkError::kMoreData;  // more data than the buffer holds: the rest of the message
+                                        // is lost
         *bytes = size;
         return true;
       }
@@ -128,8 +131,8 @@ class EmuHandle : public DeviceHandle {
     return true;
   }
 
-  bool TryWrite(const uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
-    *error = 0;
+  bool TryWrite(const uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
+    *error = LinkError::kSuccess;
     *bytes = 0;
     for (;;) {
       const ssize_t n = ::send(*fd_, buffer, size, MSG_DONTWAIT | MSG_NOSIGNAL);
@@ -139,7 +142,7 @@ class EmuHandle : public DeviceHandle {
       }
       if (errno == EINTR) continue;
       if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
-      *error = kErrorBrokenPipe;
+      *error = LinkError::kBrokenPipe;
       return true;
     }
   }

@@ -57,17 +57,17 @@ HidIdentity IdentityOf(const hid_device_info& info) {
   return id;
 }
 
-uint32_t OpenError(int error) {
+LinkError OpenError(int error) {
   switch (error) {
     case EACCES:
     case EPERM:
-      return kErrorAccessDenied;
+      return LinkError::kAccessDenied;
     case ENOENT:
     case ENODEV:
     case ENXIO:
-      return kErrorFileNotFound;
+      return LinkError::kFileNotFound;
     default:
-      return kErrorGenFailure;
+      return LinkError::kGenFailure;
   }
 }
 
@@ -174,20 +174,20 @@ class HidapiHandle : public DeviceHandle {
 
   bool SupportsCompletionRoutines() const override { return true; }
 
-  bool AcceptTransfer(bool, uint32_t* error) override {
+  bool AcceptTransfer(bool, LinkError* error) override {
     if (!gone_) return true;
-    *error = kErrorDeviceNotConnected;
+    *error = LinkError::kDeviceNotConnected;
     return false;
   }
 
-  bool CancelIo(uint32_t* error) override {
+  bool CancelIo(LinkError* error) override {
     writer_.Abandon();
     return DeviceHandle::CancelIo(error);
   }
 
   // As many waiting reports as fit, each with report id 0 in front; at least one.
-  bool TryRead(uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
-    *error = 0;
+  bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
+    *error = LinkError::kSuccess;
     *bytes = 0;
     uint32_t have = 0;
     while (size - have >= kRecord) {
@@ -197,7 +197,7 @@ class HidapiHandle : public DeviceHandle {
       if (n < 0) {
         gone_ = true;
         if (have > 0) break;
-        *error = kErrorDeviceNotConnected;
+        *error = LinkError::kDeviceNotConnected;
         return true;
       }
       buffer[have] = 0;
@@ -206,7 +206,7 @@ class HidapiHandle : public DeviceHandle {
       have += kRecord;
     }
     if (size < kRecord && have == 0) {
-      *error = kErrorInvalidUserBuffer;
+      *error = LinkError::kInvalidUserBuffer;
       return true;
     }
     if (have == 0) return false;
@@ -215,19 +215,19 @@ class HidapiHandle : public DeviceHandle {
   }
 
   // The writer thread makes the write; the routine runs in an alertable sleep once it is done.
-  bool TryWrite(const uint8_t* buffer, uint32_t size, uint32_t* error, uint32_t* bytes) override {
+  bool TryWrite(const uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
     ssize_t n = 0;
     int write_error = 0;
     if (!writer_.Try(buffer, size, &n, &write_error)) return false;
     if (n >= 0) {
-      *error = 0;
+      *error = LinkError::kSuccess;
       *bytes = static_cast<uint32_t>(n);
     } else if (write_error == ETIMEDOUT) {
-      *error = kErrorSemTimeout;  // the device did not take the report; it is still there
+      *error = LinkError::kSemTimeout;  // the device did not take the report; it is still there
       *bytes = 0;
     } else {
       gone_ = true;
-      *error = kErrorDeviceNotConnected;
+      *error = LinkError::kDeviceNotConnected;
       *bytes = 0;
     }
     return true;
@@ -274,10 +274,10 @@ class HidapiBackend : public DeviceBackend {
     if (initialised_) hid_exit();
   }
 
-  bool ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t* error) override {
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override {
     entries->clear();
     if (!Initialise()) {
-      *error = kErrorGenFailure;
+      *error = LinkError::kGenFailure;
       return false;
     }
     identities_.clear();
@@ -289,18 +289,18 @@ class HidapiBackend : public DeviceBackend {
       entries->push_back({0, false, info->path, {}});
     }
     hid_free_enumeration(list);
-    *error = 0;
+    *error = LinkError::kSuccess;
     return true;
   }
 
   std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                     uint32_t* error) override {
+                                     LinkError* error) override {
     if (!Initialise()) {
-      *error = kErrorGenFailure;
+      *error = LinkError::kGenFailure;
       return nullptr;
     }
     if (mode != OpenMode::kProbe && HeldPaths().count(path) != 0) {
-      *error = kErrorSharingViolation;
+      *error = LinkError::kSharingViolation;
       return nullptr;
     }
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
@@ -310,18 +310,18 @@ class HidapiBackend : public DeviceBackend {
     }
     // A probe only looks; the machine is taken with its lock.
     if (mode != OpenMode::kProbe && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-      *error = errno == EWOULDBLOCK ? kErrorLockViolation : kErrorGenFailure;
+      *error = errno == EWOULDBLOCK ? LinkError::kLockViolation : LinkError::kGenFailure;
       ::close(fd);
       return nullptr;
     }
     hid_device* device = hid_open_path(path.c_str());
     if (device == nullptr) {
-      *error = kErrorGenFailure;
+      *error = LinkError::kGenFailure;
       ::close(fd);
       return nullptr;
     }
     hid_set_nonblocking(device, 1);
-    *error = 0;
+    *error = LinkError::kSuccess;
     return std::make_unique<HidapiHandle>(device, fd, path, Identity(path));
   }
 

@@ -35,46 +35,44 @@
 namespace qplatform {
 namespace {
 
-constexpr uint32_t kErrorIoIncomplete = 996;
-const char kInterfaceClass[] = "{101f9e3f-8435-4872-bc21-07b27e2baadd}";
 const std::string kReadPipe = "\\PIPE00";
 const std::string kWritePipe = "\\PIPE01";
 
-uint32_t MapError(int code) {
+LinkError MapError(int code) {
   switch (code) {
     case LIBUSB_SUCCESS:
-      return kErrorSuccess;
+      return LinkError::kSuccess;
     case LIBUSB_ERROR_ACCESS:
-      return kErrorAccessDenied;
+      return LinkError::kAccessDenied;
     case LIBUSB_ERROR_NO_DEVICE:
-      return kErrorDeviceNotConnected;
+      return LinkError::kDeviceNotConnected;
     case LIBUSB_ERROR_NOT_FOUND:
-      return kErrorFileNotFound;
+      return LinkError::kFileNotFound;
     case LIBUSB_ERROR_BUSY:
-      return kErrorSharingViolation;
+      return LinkError::kSharingViolation;
     case LIBUSB_ERROR_TIMEOUT:
-      return kErrorSemTimeout;
+      return LinkError::kSemTimeout;
     case LIBUSB_ERROR_NO_MEM:
-      return kErrorNotEnoughMemory;
+      return LinkError::kNotEnoughMemory;
     case LIBUSB_ERROR_INVALID_PARAM:
-      return kErrorInvalidParameter;
+      return LinkError::kInvalidParameter;
     default:
-      return kErrorGenFailure;
+      return LinkError::kGenFailure;
   }
 }
 
-uint32_t MapStatus(libusb_transfer_status status) {
+LinkError MapStatus(libusb_transfer_status status) {
   switch (status) {
     case LIBUSB_TRANSFER_COMPLETED:
-      return kErrorSuccess;
+      return LinkError::kSuccess;
     case LIBUSB_TRANSFER_TIMED_OUT:
-      return kErrorSemTimeout;
+      return LinkError::kSemTimeout;
     case LIBUSB_TRANSFER_CANCELLED:
-      return kErrorOperationAborted;
+      return LinkError::kOperationAborted;
     case LIBUSB_TRANSFER_NO_DEVICE:
-      return kErrorDeviceNotConnected;
+      return LinkError::kDeviceNotConnected;
     default:
-      return kErrorGenFailure;
+      return LinkError::kGenFailure;
   }
 }
 
@@ -198,7 +196,7 @@ class PipeHandle : public DeviceHandle {
         io_(new uint8_t[kPipeBuffer]) {}
   ~PipeHandle() override;
 
-  IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
+  IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error) override {
     *bytes = 0;
     if (!Begin(true, size, error)) return IoStart::kFailed;
     caller_ = buffer;
@@ -209,11 +207,11 @@ class PipeHandle : public DeviceHandle {
       *error = MapError(rc);
       return IoStart::kFailed;
     }
-    *error = kErrorIoPending;
+    *error = LinkError::kIoPending;
     return IoStart::kPending;
   }
 
-  IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, uint32_t* error) override {
+  IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error) override {
     *bytes = 0;
     if (!Begin(false, size, error)) return IoStart::kFailed;
     std::memcpy(io_.get(), buffer, size);
@@ -221,7 +219,7 @@ class PipeHandle : public DeviceHandle {
       *error = MapError(rc);
       return IoStart::kFailed;
     }
-    *error = kErrorIoPending;
+    *error = LinkError::kIoPending;
     return IoStart::kPending;
   }
 
@@ -240,21 +238,21 @@ class PipeHandle : public DeviceHandle {
     return WaitResult::kSignaled;
   }
 
-  bool PendingResult(uint32_t* bytes, uint32_t* error) override {
+  bool PendingResult(uint32_t* bytes, LinkError* error) override {
     *bytes = 0;
     if (!done_) {
-      *error = kErrorIoIncomplete;
+      *error = LinkError::kIoIncomplete;
       return false;
     }
     done_ = 0;
     *error = status_error_;
     if (!reading_) {
       *bytes = got_;
-      return status_error_ == 0;
+      return status_error_ == LinkError::kSuccess;
     }
-    if (status_error_ != 0 || stash_.size() < want_ || caller_ == nullptr) {
+    if (status_error_ != LinkError::kSuccess || stash_.size() < want_ || caller_ == nullptr) {
       caller_ = nullptr;
-      if (*error == 0) *error = kErrorOperationAborted;
+      if (*error == LinkError::kSuccess) *error = LinkError::kOperationAborted;
       return false;
     }
     // The bytes asked for go to the caller; any beyond them wait for the next read.
@@ -265,8 +263,8 @@ class PipeHandle : public DeviceHandle {
     return true;
   }
 
-  bool CancelIo(uint32_t* error) override {
-    if (error != nullptr) *error = 0;
+  bool CancelIo(LinkError* error) override {
+    if (error != nullptr) *error = LinkError::kSuccess;
     caller_ = nullptr;
     if (in_flight_) {
       // A transfer finishing as it is cancelled must not be submitted again.
@@ -286,27 +284,27 @@ class PipeHandle : public DeviceHandle {
  private:
   // Checks that a transfer of `size` bytes can start, and takes it on; false with *error when
   // it cannot.
-  bool Begin(bool reading, uint32_t size, uint32_t* error) {
+  bool Begin(bool reading, uint32_t size, LinkError* error) {
     if (reading != reading_) {
-      *error = kErrorAccessDenied;
+      *error = LinkError::kAccessDenied;
       return false;
     }
     if (transfer_ == nullptr) {
-      *error = kErrorNotEnoughMemory;
+      *error = LinkError::kNotEnoughMemory;
       return false;
     }
     if (in_flight_) {
-      *error = kErrorBusy;
+      *error = LinkError::kBusy;
       return false;
     }
     if (size == 0 || size > kPipeBuffer - max_packet_) {
-      *error = kErrorInvalidParameter;
+      *error = LinkError::kInvalidParameter;
       return false;
     }
     want_ = size;
     got_ = 0;
     done_ = 0;
-    status_error_ = 0;
+    status_error_ = LinkError::kSuccess;
     return true;
   }
 
@@ -343,7 +341,7 @@ class PipeHandle : public DeviceHandle {
       if (rc == 0) return;
       self->status_error_ = MapError(rc);
     } else if (transfer->status == LIBUSB_TRANSFER_COMPLETED && more) {
-      self->status_error_ = kErrorOperationAborted;
+      self->status_error_ = LinkError::kOperationAborted;
     } else {
       self->status_error_ = MapStatus(transfer->status);
     }
@@ -367,7 +365,7 @@ class PipeHandle : public DeviceHandle {
   int done_ = 0;
   bool in_flight_ = false;
   bool cancelling_ = false;
-  uint32_t status_error_ = 0;
+  LinkError status_error_ = LinkError::kSuccess;
 };
 
 class ProbeHandle : public DeviceHandle {};
@@ -382,7 +380,7 @@ class LibusbBackend : public DeviceBackend {
     if (context_ != nullptr) libusb_exit(context_);
   }
 
-  bool ListInterfaces(std::vector<InterfaceEntry>* entries, uint32_t* error) override {
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override {
     entries->clear();
     if (!Initialise(error)) return false;
     libusb_device** list = nullptr;
@@ -399,19 +397,19 @@ class LibusbBackend : public DeviceBackend {
       }
     }
     libusb_free_device_list(list, 1);
-    *error = 0;
+    *error = LinkError::kSuccess;
     return true;
   }
 
   std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                     uint32_t* error) override {
+                                     LinkError* error) override {
     if (!Initialise(error)) return nullptr;
     std::string base = path;
     bool reading = false;
     if (mode != OpenMode::kProbe) {
       const bool has_read = EndsWith(path, kReadPipe);
       if (!has_read && !EndsWith(path, kWritePipe)) {
-        *error = kErrorFileNotFound;
+        *error = LinkError::kFileNotFound;
         return nullptr;
       }
       reading = has_read;
@@ -422,11 +420,11 @@ class LibusbBackend : public DeviceBackend {
       if (it != open_.end()) {
         bool& held = reading ? it->second.read_open : it->second.write_open;
         if (held) {
-          *error = kErrorSharingViolation;
+          *error = LinkError::kSharingViolation;
           return nullptr;
         }
         held = true;
-        *error = 0;
+        *error = LinkError::kSuccess;
         return std::make_unique<PipeHandle>(this, base, &it->second, reading, context_);
       }
     }
@@ -437,7 +435,7 @@ class LibusbBackend : public DeviceBackend {
       return nullptr;
     }
     std::unique_ptr<DeviceHandle> result;
-    *error = kErrorFileNotFound;
+    *error = LinkError::kFileNotFound;
     for (ssize_t i = 0; i < n && !result; ++i) {
       std::string candidate;
       std::string not_machine;
@@ -471,7 +469,7 @@ class LibusbBackend : public DeviceBackend {
       result = std::make_unique<PipeHandle>(this, base, &machine, reading, context_);
     }
     libusb_free_device_list(list, 1);
-    if (result) *error = 0;
+    if (result) *error = LinkError::kSuccess;
     return result;
   }
 
@@ -492,7 +490,7 @@ class LibusbBackend : public DeviceBackend {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
   }
 
-  bool Initialise(uint32_t* error) {
+  bool Initialise(LinkError* error) {
     if (context_ == nullptr) {
       const int rc = libusb_init(&context_);
       if (rc != 0) {
@@ -536,25 +534,6 @@ PipeHandle::~PipeHandle() {
 }
 
 }  // namespace
-
-std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth) {
-  const bool hex = !serial.empty() && serial.size() <= 8 &&
-                   std::all_of(serial.begin(), serial.end(),
-                               [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); });
-  if (hex) return serial;
-  char text[16];
-  int at = std::snprintf(text, sizeof text, "%02X", bus);
-  for (int i = depth > 3 ? depth - 3 : 0; i < depth; ++i) {
-    at += std::snprintf(text + at, sizeof text - static_cast<size_t>(at), "%02X", ports[i]);
-  }
-  return text;
-}
-
-std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance) {
-  char head[64];
-  std::snprintf(head, sizeof head, "\\\\?\\usb#vid_%04x&pid_%04x#", vendor, product);
-  return head + instance + "#" + kInterfaceClass;
-}
 
 std::unique_ptr<DeviceBackend> MakeLibusbBackend() {
   return std::make_unique<LibusbBackend>();
