@@ -1,7 +1,7 @@
 # Cross-builds for 64-bit Windows with Debian's mingw-w64 (posix thread model: Qt and std::thread
 # need it). The libraries for Windows come from one prefix, built by scripts/windows-deps:
 # -DQUADRELLE_WIN_PREFIX=..., else the environment's QUADRELLE_WIN_PREFIX, else the cache's
-# current one.
+# current one (QUADRELLE_CACHE, default ~/.cache/quadrelle, then mingw64).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -13,6 +13,8 @@ set(CMAKE_RC_COMPILER ${_triplet}-windres)
 if(NOT QUADRELLE_WIN_PREFIX)
   if(DEFINED ENV{QUADRELLE_WIN_PREFIX})
     set(QUADRELLE_WIN_PREFIX "$ENV{QUADRELLE_WIN_PREFIX}")
+  elseif(DEFINED ENV{QUADRELLE_CACHE})
+    set(QUADRELLE_WIN_PREFIX "$ENV{QUADRELLE_CACHE}/mingw64")
   else()
     set(QUADRELLE_WIN_PREFIX "$ENV{HOME}/.cache/quadrelle/mingw64")
   endif()
