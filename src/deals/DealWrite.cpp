@@ -137,8 +137,11 @@ bool WriteDealFile(const char* path, const DealSet& deals, DealFileKind kind, in
   // the old file as it was, also when the output is the file the deals were read from.
   qsys::SysError error;
   if (!ReplaceFileContents(path, bytes.data(), bytes.size(), &error)) {
-    if (error.fault == qsys::Fault::kNotAFile || error.fault == qsys::Fault::kNotFound ||
-        error.fault == qsys::Fault::kAccessDenied) {
+    if (error.fault == qsys::Fault::kInUse) {
+      // Windows: a program that has the file open without sharing it keeps it as it was.
+      TRACE('W', "The file %s is open in another program\n", path);
+    } else if (error.fault == qsys::Fault::kNotAFile || error.fault == qsys::Fault::kNotFound ||
+               error.fault == qsys::Fault::kAccessDenied) {
       TRACE('W', "Error creating file\n");
     } else {
       TRACE('W', "Error writing file\n");

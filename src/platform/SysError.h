@@ -13,6 +13,7 @@ enum class Fault {
   kNotAFile,      // the path names a folder, a device or anything but a regular file
   kAccessDenied,  // the user may not open or create it
   kInvalid,       // no path, or an empty one
+  kInUse,         // another program holds the file open and shares it with nobody (Windows)
   kOther,         // a read, write, flush or rename failed (a full disc among others)
 };
 
