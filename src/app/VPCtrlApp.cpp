@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "Console.h"
 #include "FirstStart.h"
 #include "MachineFilter.h"
 #include "MachineSwitch.h"
@@ -57,7 +58,7 @@ void CVPCtrlApp::ReadSwitches() {
     m_CloseRequest = 1;
   }
   if (CommandLineHas(m_Switches, "-console")) {
-    TraceSetConsole(stdout);
+    TraceSetConsole(qsys::OpenConsole());
   } else {
     TRACE('I', "No console mode\n");
   }

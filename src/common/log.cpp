@@ -11,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "Console.h"
 #include "Fileutils.h"
 #include "System.h"
 #include "clock.h"
@@ -136,35 +137,26 @@ void EndLine(char* line, size_t size) {
   }
 }
 
-const char* ColourOf(char level) {
+uint16_t ColourOf(char level) {
   switch (level) {
     case 'C':
-      return "\033[1;31m";  // 12, bright red
+      return qsys::kConsoleBrightRed;
     case 'D':
-      return "\033[1;32m";  // 10, bright green
+      return qsys::kConsoleBrightGreen;
     case 'I':
     case 'T':
-      return "\033[0;37m";  // 7, light grey
+      return qsys::kConsoleLightGrey;
     case 'W':
-      return "\033[0;33m";  // 6, dark yellow
+      return qsys::kConsoleDarkYellow;
     default:
-      return nullptr;  // the colour stays as it is
+      return 0;  // the colour stays as it is
   }
 }
-constexpr const char* kColourRed = "\033[1;31m";
-constexpr const char* kColourReset = "\033[0;37m";
+constexpr uint16_t kColourRed = qsys::kConsoleBrightRed;
+constexpr uint16_t kColourReset = qsys::kConsoleLightGrey;
 
-void ConsoleWrite(const char* colour, const char* text) {
-  if (g_console == nullptr) {
-    return;
-  }
-  if (colour != nullptr) {
-    std::fputs(colour, g_console);
-  }
-  if (text != nullptr) {
-    std::fputs(text, g_console);
-  }
-  std::fflush(g_console);
+void ConsoleWrite(uint16_t colour, const char* text) {
+  qsys::ConsoleWrite(g_console, colour, text);
 }
 
 void RecordHistory(char level, const char* base, int line, const char* text) {
