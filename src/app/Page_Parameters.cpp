@@ -13,21 +13,12 @@
 #include "MessageBox.h"
 #include "RadioListBox.h"
 #include "Settings.h"
+#include "System.h"
 #include "log.h"
 
 namespace {
 
 constexpr const char* kSection = "Parameters";
-
-// Programs on Linux carry no extension, so there the dialog offers every file and the choice
-// must be an executable one.
-#ifdef Q_OS_WIN
-const char* const kToolFilter = "Executable files (*.exe)";
-constexpr bool kCheckExecutable = false;
-#else
-const char* const kToolFilter = "All files (*)";
-constexpr bool kCheckExecutable = true;
-#endif
 
 }  // namespace
 
@@ -189,9 +180,9 @@ void Page_Parameters::OnSetupPrintTool() {
 }
 
 void Page_Parameters::SetupTool(std::string& path, QLineEdit* field) {
-  const std::string chosen = ChooseFileToOpen(this, QString::fromLatin1(kToolFilter));
+  const std::string chosen = ChooseFileToOpen(this, QString::fromLatin1(qsys::ProgramFileFilter()));
   if (chosen.empty()) return;
-  if (kCheckExecutable) {
+  if (qsys::ProgramMustBeExecutable()) {
     const QFileInfo info(QString::fromStdString(chosen));
     if (!info.isFile() || !info.isExecutable()) {
       ShowMessageBox("Not an executable program", "Error", BoxButtons::Ok);

@@ -48,4 +48,12 @@ const char* ExamplesBesideProgram() {
   return "../share/quadrelle/examples";
 }
 
+const char* ProgramFileFilter() {
+  return "All files (*)";
+}
+
+bool ProgramMustBeExecutable() {
+  return true;
+}
+
 }  // namespace qsys

@@ -49,4 +49,12 @@ const char* ExamplesBesideProgram() {
   return "examples";
 }
 
+const char* ProgramFileFilter() {
+  return "Executable files (*.exe)";
+}
+
+bool ProgramMustBeExecutable() {
+  return false;
+}
+
 }  // namespace qsys
