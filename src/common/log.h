@@ -13,13 +13,21 @@
 
 #define TRACE(level, ...) (TraceMark((level), __LINE__, __FILE__), TracePrint(__VA_ARGS__))
 
+// The format the compiler checks trace texts against: the C library's printf. mingw-w64's
+// C++ library prints through its own C99 printf, which "printf" does not name there.
+#ifdef __MINGW_PRINTF_FORMAT
+#define TRACE_PRINTF_FORMAT __MINGW_PRINTF_FORMAT
+#else
+#define TRACE_PRINTF_FORMAT printf
+#endif
+
 enum TraceState { TRACE_NOT_STARTED = 0, TRACE_RUNNING = 1, TRACE_STOPPED = 2, TRACE_FAILED = 3 };
 
 using TraceCriticalHandler = void (*)(const char* message);
 
 // `path` is kept until the next mark: pass a literal (the macro passes __FILE__).
 int TraceMark(char level, int line, const char* path);
-int TracePrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+int TracePrint(const char* format, ...) __attribute__((format(TRACE_PRINTF_FORMAT, 1, 2)));
 
 int TraceSetFileName(const char* path);
 void TraceSetSizeLimit(uint32_t bytes);
