@@ -188,7 +188,7 @@ UsbInterface* OpenEmuDevice(const MachineFilter& which) {
     if (!which.Matches(machine_ids::EmulatorId(slot), "")) continue;
     if (!emulator->Listening(slot)) {
       if (emulator->Attempted(slot)) continue;
-      int error = 0;
+      qsys::SysError error;
       switch (emulator->Listen(slot, &error)) {
         case qplatform::EmulatorLink::ListenResult::kListening:
           break;
@@ -196,11 +196,11 @@ UsbInterface* OpenEmuDevice(const MachineFilter& which) {
           TRACE('T', "Error opening pipe \r\n");
           continue;
         case qplatform::EmulatorLink::ListenResult::kListenFailed:
-          TRACE('T', "ConnectNamedPipe failed with %d.\n", error);
+          TRACE('T', "ConnectNamedPipe failed with %d.\n", static_cast<int>(error.number));
           continue;
       }
     }
-    int accept_error = 0;
+    qsys::SysError accept_error;
     const bool connected = emulator->Peek(slot, &accept_error);
     if (emulator->InUse(slot)) {
       if (!connected) {
@@ -209,7 +209,9 @@ UsbInterface* OpenEmuDevice(const MachineFilter& which) {
       }
       continue;
     }
-    if (accept_error != 0) TRACE('T', "ConnectNamedPipe failed with %d.\n", accept_error);
+    if (accept_error.fault != qsys::Fault::kNone) {
+      TRACE('T', "ConnectNamedPipe failed with %d.\n", static_cast<int>(accept_error.number));
+    }
     if (!connected) continue;
     ConnectionRecord record;
     record.id = machine_ids::EmulatorId(slot);

@@ -33,12 +33,12 @@ class InterruptTransport : public PacketTransport {
     qplatform::Reactor::Instance().Discard(&m_WriteOverlapped);
   }
 
-  bool IsBulk() const override { return false; }
   bool IsOpen() const override { return m_ReadHandle != nullptr; }
   int Arm() override;
   int Send(const PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
   int Receive(PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
   int Flush() override;
+  void AfterAlive() override {}
   void Close() override {
     if (m_ReadHandle) {
       m_ReadHandle->CancelIo(nullptr);

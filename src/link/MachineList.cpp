@@ -92,7 +92,7 @@ void ListEmulator(std::vector<MachineListing>* out, uint32_t wait_ms,
       held[slot] = true;
       continue;
     }
-    int error = 0;
+    qsys::SysError error;
     ours[slot] = emulator->Listening(slot) ||
                  emulator->Listen(slot, &error) == Slots::ListenResult::kListening;
   }
@@ -100,7 +100,7 @@ void ListEmulator(std::vector<MachineListing>* out, uint32_t wait_ms,
   const uint32_t start = qclock::GetTickCount();
   for (;;) {
     for (int slot = 0; slot < Slots::kSlots; ++slot) {
-      int error = 0;
+      qsys::SysError error;
       if (ours[slot] && !found[slot] && emulator->Peek(slot, &error)) found[slot] = true;
     }
     if (qclock::GetTickCount() - start >= wait_ms) break;

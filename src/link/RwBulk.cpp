@@ -129,12 +129,15 @@ class BulkTransport : public PacketTransport {
       : m_ReadHandle(std::move(read)), m_WriteHandle(std::move(write)) {}
   ~BulkTransport() override { Close(); }
 
-  bool IsBulk() const override { return true; }
   bool IsOpen() const override { return m_ReadHandle && m_WriteHandle; }
   int Arm() override { return 1; }
   int Send(const PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
   int Receive(PacketRecord* packets, int count, int global_timeout, int packet_timeout) override;
   int Flush() override;
+  void AfterAlive() override {
+    TRACE('T', "Flushing receive buffer\n");
+    Flush();
+  }
   void Close() override {
     for (std::unique_ptr<DeviceHandle>* handle : {&m_ReadHandle, &m_WriteHandle}) {
       if (*handle) {

@@ -20,7 +20,6 @@ class PacketTransport {
  public:
   virtual ~PacketTransport() = default;
 
-  virtual bool IsBulk() const = 0;
   // False once closed (or before a machine was opened): UsbInterface refuses every transfer.
   virtual bool IsOpen() const = 0;
   // UsbInterface::ClientInit's part: arms the first read (interrupt); bulk has nothing to arm.
@@ -31,6 +30,11 @@ class PacketTransport {
                    int packet_timeout) = 0;
   virtual int Receive(PacketRecord* packets, int count, int global_timeout, int packet_timeout) = 0;
   virtual int Flush() = 0;
+  // UsbInterface::CheckAlive's last step, once the alive packet was written: a bulk machine
+  // answers it with input nobody reads, which is flushed here (as FlushReceive does); the
+  // interrupt kind's receive queue takes whatever comes, so it does nothing. Blocks as Flush
+  // on bulk, never otherwise.
+  virtual void AfterAlive() = 0;
   // UsbInterface::CloseDevice's two halves: cancel and close the handles; then, once the
   // cancelled routines have run in an alertable sleep, drop what is queued.
   virtual void Close() = 0;

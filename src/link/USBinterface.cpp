@@ -53,14 +53,11 @@ size_t UsbInterface::RxQueued() const {
   return m_Transport->Queued();
 }
 
-bool UsbInterface::IsBulk() const {
-  return m_Transport->IsBulk();
-}
-
 int UsbInterface::Init(std::unique_ptr<DeviceHandle> read_handle,
                        std::unique_ptr<DeviceHandle> write_handle) {
   LinkCall call;
   const bool bulk = write_handle != nullptr;
+  m_Bulk = bulk;
   TRACE('T', "Init on a %s\n", bulk ? "Bulkdevice" : "Interrupt device");
   m_Transport = bulk ? MakeBulkTransport(std::move(read_handle), std::move(write_handle))
                      : MakeInterruptTransport(std::move(read_handle));
@@ -265,7 +262,7 @@ int UsbInterface::CheckAlive() {
     ReleaseHardwareLock();
     return 0;
   }
-  if (m_Transport->IsBulk()) FlushReceive();
+  m_Transport->AfterAlive();
   ReleaseHardwareLock();
   return 1;
 }

@@ -101,7 +101,8 @@ class UsbInterface {
 
   // --- State. None of these blocks. ------------------------------------------------------------
   uint32_t Id() const { return m_Connection.id; }
-  bool IsBulk() const;
+  // The kind Init was given: two handles make a bulk machine.
+  bool IsBulk() const { return m_Bulk; }
   bool IsClientInitialised() const { return m_ClientInitialised; }
   const char* Product() const { return m_Product; }
   void SetProduct(const char* product);
@@ -116,6 +117,7 @@ class UsbInterface {
 
   ConnectionRecord m_Connection;
   std::unique_ptr<PacketTransport> m_Transport;  // never null; bulk once Init had two handles
+  bool m_Bulk = false;
   bool m_ClientInitialised = false;
   char m_Product[80] = {};
   uint32_t m_TransmissionNumber = 0;

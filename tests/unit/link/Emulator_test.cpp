@@ -135,6 +135,34 @@ class EmulatorLinkTest : public ::testing::Test {
   std::vector<UsbInterface*> owned_;
 };
 
+// A slot that cannot listen says why, as the system numbered it, and the search later traces
+// that number.
+TEST_F(EmulatorLinkTest, AFailedListenCarriesTheSystemsNumber) {
+  const std::string file = root_ + "/plain";
+  std::ofstream(file) << "x";
+  struct Case {
+    std::string directory;
+    qsys::Fault fault;
+    int number;
+  };
+  const Case cases[] = {
+      {file, qsys::Fault::kNotFound, ENOTDIR},                    // the directory is a file
+      {root_ + "/" + std::string(120, 'd'), qsys::Fault::kOther,  // the name cannot be bound
+       ENAMETOOLONG},
+  };
+  for (const Case& c : cases) {
+    EmulatorLink link(c.directory);
+    qsys::SysError error;
+    EXPECT_EQ(link.Listen(0, &error), EmulatorLink::ListenResult::kOpenFailed) << c.directory;
+    EXPECT_EQ(error.fault, c.fault) << c.directory;
+    EXPECT_EQ(error.number, static_cast<uint32_t>(c.number)) << c.directory;
+    EXPECT_TRUE(link.Attempted(0));
+    EXPECT_FALSE(link.Listening(0));
+    ::rmdir(c.directory.c_str());
+  }
+  ::unlink(file.c_str());
+}
+
 TEST_F(EmulatorLinkTest, SlotsArePrivateToTheUser) {
   EXPECT_EQ(Find(), nullptr);
   struct stat st;
@@ -217,9 +245,10 @@ TEST_F(EmulatorLinkTest, ASecondProgramSeesHeldSlotsWithoutConnecting) {
   auto other_program_looks = [&] {
     EmulatorLink other(dir_);
     for (int slot : {0, 1}) {
-      int error = 0;
+      qsys::SysError error;
       EXPECT_EQ(other.Listen(slot, &error), EmulatorLink::ListenResult::kOpenFailed);
-      EXPECT_EQ(error, EADDRINUSE);
+      EXPECT_EQ(error.fault, qsys::Fault::kOther);
+      EXPECT_EQ(error.number, static_cast<uint32_t>(EADDRINUSE));
     }
   };
   other_program_looks();
@@ -242,7 +271,7 @@ TEST_F(EmulatorLinkTest, ASecondProgramSeesHeldSlotsWithoutConnecting) {
   emulator_.reset();
   EXPECT_NE(::stat((dir_ + "/tppipe00.lock").c_str(), &st), 0);
   EmulatorLink after(dir_);
-  int error = 0;
+  qsys::SysError error;
   EXPECT_EQ(after.Listen(0, &error), EmulatorLink::ListenResult::kListening);
 }
 
@@ -284,7 +313,7 @@ TEST_F(EmulatorLinkTest, BoundCopiesShareTheSlotsOnePerMachine) {
   for (int slot = 0; slot < EmulatorLink::kSlots; ++slot) {
     EXPECT_EQ(emulator_->Listening(slot), slot == 3) << slot;
   }
-  int error = 0;
+  qsys::SysError error;
   EXPECT_EQ(other_copy.Listen(0, &error), EmulatorLink::ListenResult::kListening);
 
   ScriptedMachine ours(ConnectTo(emulator_->SlotPath(3)));
@@ -304,7 +333,7 @@ TEST_F(EmulatorLinkTest, BoundCopiesShareTheSlotsOnePerMachine) {
 // waiting on a free slot as free; the slot is given up again afterwards.
 TEST_F(EmulatorLinkTest, TheListShowsServedSlotsHeldAndWaitingMachinesFree) {
   EmulatorLink other_copy(dir_);
-  int error = 0;
+  qsys::SysError error;
   ASSERT_EQ(other_copy.Listen(0, &error), EmulatorLink::ListenResult::kListening);
   EXPECT_TRUE(SocketListened(other_copy.SlotPath(0)));
   EXPECT_FALSE(SocketListened(other_copy.SlotPath(1)));

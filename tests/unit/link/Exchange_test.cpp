@@ -245,7 +245,10 @@ TEST_F(LinkTest, BusyHardwareLockFailsAndWithdrawsTheTicket) {
 }
 
 TEST_F(Exchange, CheckAliveSendsTheAlivePacket) {
+  trace_.lines.clear();
   EXPECT_EQ(device_->CheckAlive(), 1);
+  // Only a bulk machine's input is flushed after it.
+  EXPECT_FALSE(trace_.Contains('T', "Flushing receive buffer\n"));
   EXPECT_EQ(firmware_.alive_count, 1);
   const auto written = machine_->WrittenPackets();
   ASSERT_EQ(written.size(), 1u);
@@ -267,6 +270,7 @@ TEST_F(LinkTest, BulkMachineExchangesAndFlushesAfterAlive) {
   machine->SendPacket(MakeUserStatus(), 1);
   trace_.lines.clear();
   EXPECT_EQ(device->CheckAlive(), 1);
+  EXPECT_TRUE(trace_.Contains('T', "Flushing receive buffer\n"));
   EXPECT_TRUE(trace_.Contains('I', "Flushed 64 bytes\n"));
   EXPECT_TRUE(trace_.Contains('I', "Flushed U \n"));
 }

@@ -1,3 +1,7 @@
+// The emulator link on POSIX: each slot is a Unix-domain SOCK_SEQPACKET listening socket
+// (non-blocking; a directory we create is 0700, the sockets 0600). Beside each socket a lock
+// file (tppipeNN.lock, flock) says that a running program holds the slot, so another program
+// sees that without ever connecting to the socket.
 #include "EmuBackend.h"
 
 #include <fcntl.h>
@@ -15,17 +19,44 @@
 #include "PollSource.h"
 
 namespace qplatform {
+namespace {
 
-struct EmulatorLink::Connection {
+struct Connection {
   int fd = -1;
-  ~Connection() { Close(); }
-  void Close() {
+  ~Connection() {
     if (fd >= 0) ::close(fd);
-    fd = -1;
   }
 };
 
-namespace {
+struct Slot {
+  int listen_fd = -1;
+  int lock_fd = -1;
+  std::shared_ptr<Connection> client;
+  bool in_use = false;
+  bool attempted = false;
+};
+
+// The system's number as the layer's error.
+qsys::SysError ErrorOf(int number) {
+  qsys::SysError error;
+  error.number = static_cast<uint32_t>(number);
+  switch (number) {
+    case 0:
+      error.fault = qsys::Fault::kNone;
+      break;
+    case ENOENT:
+    case ENOTDIR:
+      error.fault = qsys::Fault::kNotFound;
+      break;
+    case EACCES:
+      error.fault = qsys::Fault::kAccessDenied;
+      break;
+    default:
+      error.fault = qsys::Fault::kOther;
+      break;
+  }
+  return error;
+}
 
 constexpr size_t kRecord = 65;
 
@@ -152,18 +183,43 @@ class EmuHandle : public DeviceHandle, public PollSource {
   int* fd_;
 };
 
+// Creates what is missing of `directory`, each level private to the user.
+bool PrepareDirectory(const std::string& directory, int* error) {
+  struct stat st;
+  if (::stat(directory.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    *error = ENOTDIR;
+    return false;
+  }
+  for (size_t pos = 1; pos <= directory.size(); ++pos) {
+    if (pos != directory.size() && directory[pos] != '/') continue;
+    const std::string part = directory.substr(0, pos);
+    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
+      *error = errno;
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
+struct EmulatorLink::Slots {
+  Slot slot[kSlots];
+};
+
 EmulatorLink::EmulatorLink(std::string directory)
-    : directory_(directory.empty() ? DefaultDirectory() : std::move(directory)) {}
+    : directory_(directory.empty() ? DefaultDirectory() : std::move(directory)),
+      slots_(std::make_unique<Slots>()) {}
 
 EmulatorLink::~EmulatorLink() {
   for (int slot = 0; slot < kSlots; ++slot) {
-    if (slots_[slot].listen_fd >= 0) {
-      ::close(slots_[slot].listen_fd);
+    const Slot& s = slots_->slot[slot];
+    if (s.listen_fd >= 0) {
+      ::close(s.listen_fd);
       ::unlink(SlotPath(slot).c_str());
     }
-    if (slots_[slot].lock_fd >= 0) DropLock(LockPath(slot), slots_[slot].lock_fd);
+    if (s.lock_fd >= 0) DropLock(LockPath(slot), s.lock_fd);
   }
 }
 
@@ -186,49 +242,34 @@ std::string EmulatorLink::LockPath(int slot) const {
 }
 
 bool EmulatorLink::Listening(int slot) const {
-  return slots_[slot].listen_fd >= 0;
+  return slots_->slot[slot].listen_fd >= 0;
 }
 
 bool EmulatorLink::InUse(int slot) const {
-  return slots_[slot].in_use;
+  return slots_->slot[slot].in_use;
 }
 
 bool EmulatorLink::Attempted(int slot) const {
-  return slots_[slot].attempted;
+  return slots_->slot[slot].attempted;
 }
 
-bool EmulatorLink::PrepareDirectory(int* error) {
-  struct stat st;
-  if (::stat(directory_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return true;
-    *error = ENOTDIR;
-    return false;
-  }
-  // Create what is missing, each level private to the user.
-  for (size_t pos = 1; pos <= directory_.size(); ++pos) {
-    if (pos != directory_.size() && directory_[pos] != '/') continue;
-    const std::string part = directory_.substr(0, pos);
-    if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) {
-      *error = errno;
-      return false;
-    }
-  }
-  return true;
-}
+namespace {
 
-EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
+// Listen's work on the system's numbers: *error is errno, or one of ours (ENAMETOOLONG,
+// EADDRINUSE).
+EmulatorLink::ListenResult ListenOn(const std::string& directory, const std::string& path,
+                                    const std::string& lock_path, Slot* s, int* error) {
+  using ListenResult = EmulatorLink::ListenResult;
   *error = 0;
-  Slot& s = slots_[slot];
-  if (s.listen_fd >= 0) return ListenResult::kListening;
-  s.attempted = true;
-  if (!PrepareDirectory(error)) return ListenResult::kOpenFailed;
-  const std::string path = SlotPath(slot);
+  if (s->listen_fd >= 0) return ListenResult::kListening;
+  s->attempted = true;
+  if (!PrepareDirectory(directory, error)) return ListenResult::kOpenFailed;
   sockaddr_un address;
   if (!FillAddress(path, &address)) {
     *error = ENAMETOOLONG;
     return ListenResult::kOpenFailed;
   }
-  const int lock = LockSlot(LockPath(slot), error);
+  const int lock = LockSlot(lock_path, error);
   if (lock < 0) return ListenResult::kOpenFailed;
   struct stat st;
   if (::lstat(path.c_str(), &st) == 0) {
@@ -236,7 +277,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
     // file is left alone.
     if (!S_ISSOCK(st.st_mode)) {
       *error = EADDRINUSE;
-      DropLock(LockPath(slot), lock);
+      DropLock(lock_path, lock);
       return ListenResult::kOpenFailed;
     }
     ::unlink(path.c_str());
@@ -244,7 +285,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
   const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) {
     *error = errno;
-    DropLock(LockPath(slot), lock);
+    DropLock(lock_path, lock);
     return ListenResult::kOpenFailed;
   }
   const mode_t old_mask = ::umask(0077);
@@ -254,7 +295,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
   if (bound != 0) {
     *error = bind_errno;
     ::close(fd);
-    DropLock(LockPath(slot), lock);
+    DropLock(lock_path, lock);
     return ListenResult::kOpenFailed;
   }
   ::chmod(path.c_str(), 0600);
@@ -262,17 +303,27 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, int* error) {
     *error = errno;
     ::close(fd);
     ::unlink(path.c_str());
-    DropLock(LockPath(slot), lock);
+    DropLock(lock_path, lock);
     return ListenResult::kListenFailed;
   }
-  s.listen_fd = fd;
-  s.lock_fd = lock;
+  s->listen_fd = fd;
+  s->lock_fd = lock;
   return ListenResult::kListening;
 }
 
-bool EmulatorLink::Peek(int slot, int* accept_error) {
-  *accept_error = 0;
-  Slot& s = slots_[slot];
+}  // namespace
+
+EmulatorLink::ListenResult EmulatorLink::Listen(int slot, qsys::SysError* error) {
+  int number = 0;
+  const ListenResult result =
+      ListenOn(directory_, SlotPath(slot), LockPath(slot), &slots_->slot[slot], &number);
+  *error = ErrorOf(number);
+  return result;
+}
+
+bool EmulatorLink::Peek(int slot, qsys::SysError* accept_error) {
+  *accept_error = qsys::SysError();
+  Slot& s = slots_->slot[slot];
   if (s.client) {
     const int fd = s.client->fd;
     if (fd < 0) return false;
@@ -285,7 +336,7 @@ bool EmulatorLink::Peek(int slot, int* accept_error) {
   if (s.in_use || s.listen_fd < 0) return false;
   const int fd = ::accept4(s.listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) {
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) *accept_error = errno;
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) *accept_error = ErrorOf(errno);
     return false;
   }
   s.client = std::make_shared<Connection>();
@@ -294,14 +345,14 @@ bool EmulatorLink::Peek(int slot, int* accept_error) {
 }
 
 std::unique_ptr<DeviceHandle> EmulatorLink::TakeClient(int slot) {
-  Slot& s = slots_[slot];
+  Slot& s = slots_->slot[slot];
   if (!s.client || s.client->fd < 0) return nullptr;
   s.in_use = true;
   return std::make_unique<EmuHandle>(s.client, &s.client->fd);
 }
 
 void EmulatorLink::Relisten(int slot) {
-  Slot& s = slots_[slot];
+  Slot& s = slots_->slot[slot];
   // The handle (if one is still out) keeps its connection alive until it is closed; the slot
   // forgets it and takes the next client.
   s.client.reset();
