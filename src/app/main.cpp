@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Console.h"
 #include "VPCtrlApp.h"
 #include "version.h"
 
@@ -30,6 +31,9 @@ const char kHelp[] =
 
 int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "--version") == 0) {
+      qsys::ShowOutputInParentConsole();
+    }
     if (std::strcmp(argv[i], "--help") == 0) {
       std::fputs(kHelp, stdout);
       return 0;

@@ -8,6 +8,7 @@
 #include <ctime>
 #include <vector>
 
+#include "Console.h"
 #include "System.h"
 #include "regexpclass.h"
 
@@ -168,6 +169,9 @@ const char* GetVersionText() {
 bool AnswerHelpOrVersion(int argc, char** argv, const char* program, const char* usage,
                          const char* help) {
   if (argc != 2) return false;
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0) {
+    qsys::ShowOutputInParentConsole();
+  }
   if (std::strcmp(argv[1], "--help") == 0) {
     std::fputs(usage, stdout);
     std::fputs(help, stdout);

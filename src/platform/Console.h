@@ -18,6 +18,11 @@ inline constexpr uint16_t kConsoleDarkYellow = 6;
 // from the desktop on Windows); nullptr when none can be had.
 FILE* OpenConsole();
 
+// Makes standard output reach the command prompt a windowed program was started from (a Windows
+// program without a console of its own prints nowhere otherwise), so --help and --version show.
+// Output already going to a terminal, a file or a pipe stays there. Never blocks.
+void ShowOutputInParentConsole();
+
 // Writes `text` (nullptr: none) to `stream` after switching to colour `attribute` (0: the colour
 // stays as it is), and flushes. A terminal or a stream that is no console (a file, a pipe, a test's
 // capture) gets the colour as an ANSI escape sequence; a Windows console gets its text attribute.

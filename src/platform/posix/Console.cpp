@@ -9,6 +9,10 @@ FILE* OpenConsole() {
   return stdout;
 }
 
+void ShowOutputInParentConsole() {
+  // Standard output is where the program was started from already.
+}
+
 void ConsoleWrite(FILE* stream, uint16_t attribute, const char* text) {
   if (stream == nullptr) return;
   if (const char* escape = ConsoleEscape(attribute)) std::fputs(escape, stream);

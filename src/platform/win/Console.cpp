@@ -28,6 +28,15 @@ FILE* OpenConsole() {
   return stdout;
 }
 
+void ShowOutputInParentConsole() {
+  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out != nullptr && out != INVALID_HANDLE_VALUE) return;  // a console, a file or a pipe
+  if (AttachConsole(ATTACH_PARENT_PROCESS)) {
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+  }
+}
+
 void ConsoleWrite(FILE* stream, uint16_t attribute, const char* text) {
   if (stream == nullptr) return;
   if (attribute != 0) {
