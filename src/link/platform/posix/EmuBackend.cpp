@@ -84,7 +84,7 @@ void DropLock(const std::string& path, int fd) {
 }
 
 // A connected client, driven like a HID machine: each message is one packet record.
-class EmuHandle : public DeviceHandle, public PollSource {
+class EmuHandle : public PolledDevice, public PollSource {
  public:
   explicit EmuHandle(std::shared_ptr<void> keep, int* fd) : keep_(std::move(keep)), fd_(fd) {}
   ~EmuHandle() override {
@@ -93,7 +93,6 @@ class EmuHandle : public DeviceHandle, public PollSource {
     *fd_ = -1;
   }
 
-  bool SupportsCompletionRoutines() const override { return true; }
   int PollDescriptor() const override { return *fd_; }
 
   bool AcceptTransfer(bool, LinkError* error) override {
@@ -324,7 +323,7 @@ bool EmulatorLink::Peek(int slot, qsys::SysError* accept_error) {
   return true;
 }
 
-std::unique_ptr<DeviceHandle> EmulatorLink::TakeClient(int slot) {
+std::unique_ptr<CompletionDevice> EmulatorLink::TakeClient(int slot) {
   Slot& s = slots_->slot[slot];
   if (!s.client || s.client->fd < 0) return nullptr;
   s.in_use = true;
