@@ -45,10 +45,7 @@ double Median(std::vector<double> v) {
 
 // The program with the simulated machine on the link's fake HID device, on the real clock.
 struct Rig {
-  Rig()
-      : hid(qplatform::FakeDevice::Kind::kHid),
-        bulk(qplatform::FakeDevice::Kind::kBulk),
-        backends(qplatform::Backends{&hid, &bulk, nullptr}) {
+  Rig() : backends(qplatform::Backends{&hid, &bulk, nullptr}) {
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
     qsim::MachineOptions options;
@@ -112,8 +109,8 @@ struct Rig {
     }
   }
 
-  qplatform::FakeBackend hid;
-  qplatform::FakeBackend bulk;
+  qplatform::FakeHidBackend hid;
+  qplatform::FakeBulkBackend bulk;
   qplatform::ScopedBackends backends;
   std::unique_ptr<qsim::SimState> sim;
   std::unique_ptr<qsim::PacketServer> server;

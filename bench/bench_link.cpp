@@ -96,8 +96,8 @@ struct Rig {
   }
 
   std::string dir;
-  qplatform::FakeBackend hid{qplatform::FakeDevice::Kind::kHid};
-  qplatform::FakeBackend bulk{qplatform::FakeDevice::Kind::kBulk};
+  qplatform::FakeHidBackend hid;
+  qplatform::FakeBulkBackend bulk;
   std::unique_ptr<qplatform::EmulatorLink> emulator;
   std::unique_ptr<qplatform::ScopedBackends> backends;
   Machine machine;

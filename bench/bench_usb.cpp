@@ -131,7 +131,8 @@ struct Rig {
   usbemu::Testbed bed;
   std::unique_ptr<HidMachine> hid, stall, hid_floor;
   std::unique_ptr<BulkMachine> bulk_full, bulk_high, floor_full, floor_high;
-  std::unique_ptr<qplatform::DeviceBackend> hid_backend, bulk_backend;
+  std::unique_ptr<qplatform::HidBackend> hid_backend;
+  std::unique_ptr<qplatform::BulkBackend> bulk_backend;
   std::unique_ptr<qplatform::ScopedBackends> backends;
   std::vector<UsbInterface*> devices;  // HID, stalling HID, bulk full speed, bulk high speed
   int hid_fd = -1;

@@ -13,8 +13,6 @@
 #include "USBinterface.h"
 #include "platform/Backends.h"
 
-using qplatform::DeviceHandle;
-
 namespace {
 
 constexpr int kMaxMembers = 128;
@@ -40,11 +38,10 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
   if (found.empty()) return nullptr;
 
   const ConnectionRecord& record = found.front();
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
+  qplatform::BulkBackend* backend = qplatform::CurrentBackends().bulk;
   LinkError error = LinkError::kSuccess;
   const std::string write_path = std::string(record.path) + kWritePipe;
-  std::unique_ptr<DeviceHandle> write_handle =
-      backend->Open(write_path, qplatform::OpenMode::kExclusiveWrite, &error);
+  std::unique_ptr<qplatform::PipeDevice> write_handle = backend->Open(write_path, &error);
   if (!write_handle) {
     TRACE('T', "Err opening:_%s_\n", write_path.c_str());
     TRACE('I', "Error opening write pipe %i\n", static_cast<int>(error));
@@ -61,15 +58,14 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
     return nullptr;
   }
   const std::string read_path = std::string(record.path) + kReadPipe;
-  std::unique_ptr<DeviceHandle> read_handle =
-      backend->Open(read_path, qplatform::OpenMode::kExclusiveRead, &error);
+  std::unique_ptr<qplatform::PipeDevice> read_handle = backend->Open(read_path, &error);
   if (!read_handle) {
     TRACE_FAILURE('W', error, "Error opening read pipe %i\n", static_cast<int>(error));
     return nullptr;
   }
   machine_notices::Opened(record.path);
   auto* device = new UsbInterface(record);
-  if (device->Init(std::move(read_handle), std::move(write_handle))) {
+  if (device->InitBulk(std::move(read_handle), std::move(write_handle))) {
     TRACE('T', "Bulk pipes opened\n");
     return device;
   }
@@ -81,7 +77,7 @@ UsbInterface* OpenBulkDevice(const MachineFilter& which) {
 UsbInterface* OpenHidDevice(const MachineFilter& which) {
   TRACE('T', "TestConnect\n");
   qclock::SleepEx(1, true);
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
+  qplatform::HidBackend* backend = qplatform::CurrentBackends().hid;
   std::vector<qplatform::InterfaceEntry> entries;
   LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
@@ -99,8 +95,7 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
                     "Could not find the system name for this Device\n");
       continue;
     }
-    std::unique_ptr<DeviceHandle> handle =
-        backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
+    std::unique_ptr<qplatform::HidDevice> handle = backend->Open(entry.path, &error);
     if (!handle) {
       TRACE('T', "Createfile failed %i\n", member);
       // Said once per plug-in: the search comes back every 200 ms.
@@ -167,7 +162,7 @@ UsbInterface* OpenHidDevice(const MachineFilter& which) {
     }
     device->SetProduct(product.c_str());
     machine_notices::Opened(entry.path);
-    if (device->Init(std::move(handle), nullptr)) {
+    if (device->InitInterrupt(std::move(handle))) {
       TRACE('I', "HID opened\n");
       return device;
     }
@@ -217,7 +212,7 @@ UsbInterface* OpenEmuDevice(const MachineFilter& which) {
     record.id = machine_ids::EmulatorId(slot);
     record.free = 1;
     UsbInterface* device = new (std::nothrow) UsbInterface(record);
-    if (device == nullptr || !device->Init(emulator->TakeClient(slot), nullptr)) {
+    if (device == nullptr || !device->InitInterrupt(emulator->TakeClient(slot))) {
       TRACE('T', "USB EMU error\n");
       delete device;
       emulator->Relisten(slot);

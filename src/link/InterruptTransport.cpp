@@ -11,7 +11,7 @@
 #include "platform/ProcessMutex.h"
 #include "platform/Reactor.h"
 
-using qplatform::DeviceHandle;
+using qplatform::CompletionDevice;
 using qplatform::Overlapped;
 
 namespace {
@@ -20,7 +20,7 @@ constexpr uint32_t kRxReadBytes = 6500;  // 100 records a completion
 
 class InterruptTransport : public PacketTransport {
  public:
-  explicit InterruptTransport(std::unique_ptr<DeviceHandle> handle)
+  explicit InterruptTransport(std::unique_ptr<CompletionDevice> handle)
       : m_ReadHandle(std::move(handle)),
         m_BufferMutex(std::make_unique<qplatform::ProcessMutex>()) {
     m_ReadOverlapped.context = this;
@@ -51,9 +51,7 @@ class InterruptTransport : public PacketTransport {
     m_BufferMutex.reset();
   }
   size_t Queued() const override { return m_RxQueue.size(); }
-  bool ReadPending() const override {
-    return m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), false);
-  }
+  bool ReadPending() const override { return m_ReadHandle && m_ReadHandle->Pending(false); }
 
   static void RXDone(LinkError error, uint32_t bytes, Overlapped* overlapped);
   static void TXDone(LinkError error, uint32_t bytes, Overlapped* overlapped);
@@ -67,7 +65,7 @@ class InterruptTransport : public PacketTransport {
   // Counts an I/O error of the read chain: the failed completion started no next read.
   void ReadChainStopped();
 
-  std::unique_ptr<DeviceHandle> m_ReadHandle;
+  std::unique_ptr<CompletionDevice> m_ReadHandle;
   uint8_t m_RxBuffer[6500] = {};
   std::deque<PacketRecord> m_RxQueue;
   std::unique_ptr<qplatform::ProcessMutex> m_BufferMutex;
@@ -111,7 +109,7 @@ bool InterruptTransport::StartNextWrite(LinkError* error) {
   *error = LinkError::kSuccess;
   // A write an earlier send gave up on is still reading the staging record; its TXDone goes on
   // with the queue once the device takes it.
-  if (m_ReadHandle && qplatform::Reactor::Instance().HasPending(m_ReadHandle.get(), true)) {
+  if (m_ReadHandle && m_ReadHandle->Pending(true)) {
     return true;
   }
   m_WriteOverlapped = Overlapped{this};
@@ -323,6 +321,6 @@ int InterruptTransport::Flush() {
 
 }  // namespace
 
-std::unique_ptr<PacketTransport> MakeInterruptTransport(std::unique_ptr<DeviceHandle> handle) {
+std::unique_ptr<PacketTransport> MakeInterruptTransport(std::unique_ptr<CompletionDevice> handle) {
   return std::make_unique<InterruptTransport>(std::move(handle));
 }

@@ -26,7 +26,7 @@ bool InThisProcess(uint32_t id) {
 }
 
 void ListBulk(std::vector<MachineListing>* out) {
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
+  qplatform::BulkBackend* backend = qplatform::CurrentBackends().bulk;
   std::vector<ConnectionRecord> records;
   if (backend == nullptr || !EnumerateBulkDevices(&records)) return;
   for (const ConnectionRecord& record : records) {
@@ -38,14 +38,13 @@ void ListBulk(std::vector<MachineListing>* out) {
     machine.serial = record.serial;
     LinkError error = LinkError::kSuccess;
     // The interface can be claimed by one program only: a refusal means another has it.
-    machine.held =
-        !backend->Open(machine.path + "\\PIPE01", qplatform::OpenMode::kExclusiveWrite, &error);
+    machine.held = !backend->Open(machine.path + "\\PIPE01", &error);
     out->push_back(machine);
   }
 }
 
 void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other) {
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().hid;
+  qplatform::HidBackend* backend = qplatform::CurrentBackends().hid;
   std::vector<qplatform::InterfaceEntry> entries;
   LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) return;
@@ -54,8 +53,7 @@ void ListHid(std::vector<MachineListing>* out, const HeldByOther& held_by_other)
     MachineListing machine;
     machine.kind = "HID";
     machine.path = entry.path;
-    std::unique_ptr<qplatform::DeviceHandle> handle =
-        backend->Open(entry.path, qplatform::OpenMode::kExclusive, &error);
+    std::unique_ptr<qplatform::HidDevice> handle = backend->Open(entry.path, &error);
     if (!handle) {
       if (error == LinkError::kSharingViolation) continue;  // this process holds it
       machine.held = true;

@@ -15,8 +15,8 @@
 #include "platform/Backends.h"
 #include "regexpclass.h"
 
-using qplatform::DeviceHandle;
 using qplatform::IoStart;
+using qplatform::PipeDevice;
 using qplatform::WaitResult;
 
 namespace {
@@ -33,7 +33,7 @@ enum class Waited { kDone, kResultError, kPacketTimeout, kGlobalTimeout, kAbando
 
 // Waits for the pending transfer on its event in steps of 10 ms until it finishes or the clock
 // passes a deadline plus `grace`. No packet deadline: pass nullptr.
-Waited WaitTransfer(DeviceHandle& handle, uint32_t* bytes, LinkError* error,
+Waited WaitTransfer(PipeDevice& handle, uint32_t* bytes, LinkError* error,
                     const uint32_t* packet_deadline, uint32_t global_deadline, uint32_t grace) {
   for (;;) {
     switch (handle.WaitPending(10)) {
@@ -63,7 +63,7 @@ PacketRecord RecordFromUnit(const uint8_t* unit) {
 
 int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
   LinkCall call;
-  qplatform::DeviceBackend* backend = qplatform::CurrentBackends().bulk;
+  qplatform::BulkBackend* backend = qplatform::CurrentBackends().bulk;
   std::vector<qplatform::InterfaceEntry> entries;
   LinkError error = LinkError::kSuccess;
   if (backend == nullptr || !backend->ListInterfaces(&entries, &error)) {
@@ -89,8 +89,7 @@ int EnumerateBulkDevices(std::vector<ConnectionRecord>* list) {
       TRACE('D', "Not a machine: %s (%s)\n", path.c_str(), entry.not_machine.c_str());
       continue;
     }
-    std::unique_ptr<DeviceHandle> probe = backend->Open(path, qplatform::OpenMode::kProbe, &error);
-    if (!probe) {
+    if (!backend->Probe(path, &error)) {
       TRACE('D', "FAILED to open %s\n", path.c_str());
       if (error == LinkError::kAccessDenied &&
           machine_notices::Note('B', path, machine_notices::kNoPermission)) {
@@ -125,7 +124,7 @@ namespace {
 // steps; a read finishes when all the bytes asked for have arrived.
 class BulkTransport : public PacketTransport {
  public:
-  BulkTransport(std::unique_ptr<DeviceHandle> read, std::unique_ptr<DeviceHandle> write)
+  BulkTransport(std::unique_ptr<PipeDevice> read, std::unique_ptr<PipeDevice> write)
       : m_ReadHandle(std::move(read)), m_WriteHandle(std::move(write)) {}
   ~BulkTransport() override { Close(); }
 
@@ -139,7 +138,7 @@ class BulkTransport : public PacketTransport {
     Flush();
   }
   void Close() override {
-    for (std::unique_ptr<DeviceHandle>* handle : {&m_ReadHandle, &m_WriteHandle}) {
+    for (std::unique_ptr<PipeDevice>* handle : {&m_ReadHandle, &m_WriteHandle}) {
       if (*handle) {
         (*handle)->CancelIo(nullptr);
         handle->reset();
@@ -151,8 +150,8 @@ class BulkTransport : public PacketTransport {
   bool ReadPending() const override { return false; }
 
  private:
-  std::unique_ptr<DeviceHandle> m_ReadHandle;   // "\PIPE00"
-  std::unique_ptr<DeviceHandle> m_WriteHandle;  // "\PIPE01"
+  std::unique_ptr<PipeDevice> m_ReadHandle;   // "\PIPE00"
+  std::unique_ptr<PipeDevice> m_WriteHandle;  // "\PIPE01"
 };
 
 int BulkTransport::Send(const PacketRecord* packets, int count, int global_timeout,
@@ -400,7 +399,7 @@ int BulkTransport::Flush() {
 
 }  // namespace
 
-std::unique_ptr<PacketTransport> MakeBulkTransport(std::unique_ptr<DeviceHandle> read,
-                                                   std::unique_ptr<DeviceHandle> write) {
+std::unique_ptr<PacketTransport> MakeBulkTransport(std::unique_ptr<PipeDevice> read,
+                                                   std::unique_ptr<PipeDevice> write) {
   return std::make_unique<BulkTransport>(std::move(read), std::move(write));
 }

@@ -45,13 +45,13 @@ class PacketTransport {
   virtual bool ReadPending() const = 0;
 };
 
-// A handle driven through completion routines (HID, emulator); nullptr: a machine not yet
+// A device driven through completion routines (HID, emulator); nullptr: a machine not yet
 // opened, whose every transfer fails as on a closed handle.
 std::unique_ptr<PacketTransport> MakeInterruptTransport(
-    std::unique_ptr<qplatform::DeviceHandle> handle);
-// A bulk machine's "\PIPE00" (read) and "\PIPE01" (write) handles.
-std::unique_ptr<PacketTransport> MakeBulkTransport(std::unique_ptr<qplatform::DeviceHandle> read,
-                                                   std::unique_ptr<qplatform::DeviceHandle> write);
+    std::unique_ptr<qplatform::CompletionDevice> device);
+// A bulk machine's "\PIPE00" (read) and "\PIPE01" (write) pipes.
+std::unique_ptr<PacketTransport> MakeBulkTransport(std::unique_ptr<qplatform::PipeDevice> read,
+                                                   std::unique_ptr<qplatform::PipeDevice> write);
 
 namespace transport_time {
 

@@ -12,8 +12,6 @@
 #include "System.h"
 #include "Transport.h"
 
-using qplatform::DeviceHandle;
-
 namespace {
 
 constexpr uint32_t kInvalidHandleValue = 0xFFFFFFFF;  // the closed handle's value, as traced
@@ -53,19 +51,23 @@ size_t UsbInterface::RxQueued() const {
   return m_Transport->Queued();
 }
 
-int UsbInterface::Init(std::unique_ptr<DeviceHandle> read_handle,
-                       std::unique_ptr<DeviceHandle> write_handle) {
+int UsbInterface::InitInterrupt(std::unique_ptr<qplatform::CompletionDevice> device) {
   LinkCall call;
-  const bool bulk = write_handle != nullptr;
-  m_Bulk = bulk;
-  TRACE('T', "Init on a %s\n", bulk ? "Bulkdevice" : "Interrupt device");
-  m_Transport = bulk ? MakeBulkTransport(std::move(read_handle), std::move(write_handle))
-                     : MakeInterruptTransport(std::move(read_handle));
-  if (bulk) {
-    // Bulk machines need no ClientInit; whatever they sent before we came is stale.
-    m_ClientInitialised = true;
-    while (FlushReceive() != 0) {
-    }
+  m_Bulk = false;
+  TRACE('T', "Init on a %s\n", "Interrupt device");
+  m_Transport = MakeInterruptTransport(std::move(device));
+  return 1;
+}
+
+int UsbInterface::InitBulk(std::unique_ptr<qplatform::PipeDevice> read,
+                           std::unique_ptr<qplatform::PipeDevice> write) {
+  LinkCall call;
+  m_Bulk = true;
+  TRACE('T', "Init on a %s\n", "Bulkdevice");
+  m_Transport = MakeBulkTransport(std::move(read), std::move(write));
+  // Bulk machines need no ClientInit; whatever they sent before we came is stale.
+  m_ClientInitialised = true;
+  while (FlushReceive() != 0) {
   }
   return 1;
 }

@@ -33,12 +33,15 @@ class UsbInterface {
   UsbInterface(const UsbInterface&) = delete;
   UsbInterface& operator=(const UsbInterface&) = delete;
 
-  // Takes ownership of the handles; a write handle makes this a bulk machine, which needs no
-  // ClientInit and has whatever it sent before flushed here. Blocks: never for HID and
-  // emulator machines; bulk, 20 ms per FlushReceive, repeated while stale input keeps coming.
-  // Returns 1 (it cannot fail).
-  int Init(std::unique_ptr<qplatform::DeviceHandle> read_handle,
-           std::unique_ptr<qplatform::DeviceHandle> write_handle);
+  // Takes ownership of a HID machine's or an emulator client's device, driven through
+  // completion routines; ClientInit arms its first read. Never blocks. Returns 1 (it cannot
+  // fail).
+  int InitInterrupt(std::unique_ptr<qplatform::CompletionDevice> device);
+  // Takes ownership of a bulk machine's "\PIPE00" (read) and "\PIPE01" (write) pipes. A bulk
+  // machine needs no ClientInit and has whatever it sent before flushed here. Blocks 20 ms per
+  // FlushReceive, repeated while stale input keeps coming. Returns 1 (it cannot fail).
+  int InitBulk(std::unique_ptr<qplatform::PipeDevice> read,
+               std::unique_ptr<qplatform::PipeDevice> write);
   // Arms the first read of a HID or emulator machine (from then on one read is always
   // pending). Never blocks.
   // Returns 1 when reading is armed (now, before, or a bulk machine); 0 when the read cannot
@@ -101,7 +104,7 @@ class UsbInterface {
 
   // --- State. None of these blocks. ------------------------------------------------------------
   uint32_t Id() const { return m_Connection.id; }
-  // The kind Init was given: two handles make a bulk machine.
+  // Whether InitBulk made it a bulk machine.
   bool IsBulk() const { return m_Bulk; }
   bool IsClientInitialised() const { return m_ClientInitialised; }
   const char* Product() const { return m_Product; }
@@ -116,7 +119,7 @@ class UsbInterface {
                       uint32_t* reply_length);
 
   ConnectionRecord m_Connection;
-  std::unique_ptr<PacketTransport> m_Transport;  // never null; bulk once Init had two handles
+  std::unique_ptr<PacketTransport> m_Transport;  // never null; bulk once InitBulk ran
   bool m_Bulk = false;
   bool m_ClientInitialised = false;
   char m_Product[80] = {};

@@ -39,10 +39,7 @@ SimWire::SimWire(qplatform::FakeDevice& device, qsim::PacketServer& server,
 }
 
 MachineRig::MachineRig()
-    : scoped_clock_(&clock_),
-      hid_(qplatform::FakeDevice::Kind::kHid),
-      bulk_(qplatform::FakeDevice::Kind::kBulk),
-      backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
+    : scoped_clock_(&clock_), backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
   TraceResetForTests();
   TraceSetStandardOutput(nullptr);
   qplatform::Reactor::Instance().Install();

@@ -72,8 +72,8 @@ class MachineRig : public ::testing::Test {
 
   qclock::FakeClock clock_{5000};
   qclock::ScopedClock scoped_clock_;
-  qplatform::FakeBackend hid_;
-  qplatform::FakeBackend bulk_;
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   qplatform::ScopedBackends backends_;
   std::vector<std::string> sim_log_;
   std::unique_ptr<qsim::SimState> sim_;

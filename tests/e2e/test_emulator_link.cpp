@@ -63,8 +63,8 @@ class EmulatorSlot : public ::testing::Test {
   }
 
   std::string root_;
-  qplatform::FakeBackend hid_{qplatform::FakeDevice::Kind::kHid};
-  qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   std::unique_ptr<qplatform::EmulatorLink> emulator_;
   std::unique_ptr<qplatform::ScopedBackends> backends_;
   std::unique_ptr<qsim::SlotThread> machine_;

@@ -179,8 +179,8 @@ class OneCopy {
 
   CopyRun run_;
   std::vector<Deal> deals_;
-  qplatform::FakeBackend hid_{qplatform::FakeDevice::Kind::kHid};
-  qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   qplatform::EmulatorLink emulator_;
   qplatform::ScopedBackends backends_{qplatform::Backends{&hid_, &bulk_, &emulator_}};
   std::unique_ptr<qsim::SlotThread> machine_;

@@ -73,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   qclock::FakeClock clock(1000);
   qclock::ScopedClock scoped_clock(&clock);
-  qplatform::FakeBackend hid(FakeDevice::Kind::kHid);
-  qplatform::FakeBackend bulk(FakeDevice::Kind::kBulk);
+  qplatform::FakeHidBackend hid;
+  qplatform::FakeBulkBackend bulk;
   qplatform::ScopedBackends backends(qplatform::Backends{&hid, &bulk, nullptr});
   qplatform::Reactor::Instance().Install();
   ConnectionList().clear();

@@ -75,8 +75,8 @@ class UsbRig : public ::testing::Test {
   JumpClock clock_;
   qclock::ScopedClock scoped_clock_{&clock_};
   std::vector<std::unique_ptr<EmulatedMachine>> machines_;
-  std::unique_ptr<qplatform::DeviceBackend> hid_;
-  std::unique_ptr<qplatform::DeviceBackend> bulk_;
+  std::unique_ptr<qplatform::HidBackend> hid_;
+  std::unique_ptr<qplatform::BulkBackend> bulk_;
   std::unique_ptr<qplatform::ScopedBackends> backends_;
   std::vector<UsbInterface*> owned_;
 };

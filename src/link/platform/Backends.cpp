@@ -3,40 +3,59 @@
 namespace qplatform {
 namespace {
 
-// The backend of a kind this build has no library for: it lists no device, so the search
+// The backends of a kind this build has no library for: they list no device, so the search
 // passes over the kind as it does when no machine of it is plugged in.
-class NoDevices : public DeviceBackend {
+bool ListNothing(std::vector<InterfaceEntry>* entries, LinkError* error) {
+  entries->clear();
+  *error = LinkError::kSuccess;
+  return true;
+}
+
+class NoHidDevices : public HidBackend {
  public:
   bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override {
-    entries->clear();
-    *error = LinkError::kSuccess;
-    return true;
+    return ListNothing(entries, error);
   }
-  std::unique_ptr<DeviceHandle> Open(const std::string&, OpenMode, LinkError* error) override {
+  std::unique_ptr<HidDevice> Open(const std::string&, LinkError* error) override {
     *error = LinkError::kFileNotFound;
     return nullptr;
   }
 };
 
-std::unique_ptr<DeviceBackend> MakeHid() {
+class NoBulkDevices : public BulkBackend {
+ public:
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override {
+    return ListNothing(entries, error);
+  }
+  std::unique_ptr<PipeDevice> Open(const std::string&, LinkError* error) override {
+    *error = LinkError::kFileNotFound;
+    return nullptr;
+  }
+  bool Probe(const std::string&, LinkError* error) override {
+    *error = LinkError::kFileNotFound;
+    return false;
+  }
+};
+
+std::unique_ptr<HidBackend> MakeHid() {
 #if QUADRELLE_WITH_HIDAPI
   return MakeHidapiBackend();
 #else
-  return std::make_unique<NoDevices>();
+  return std::make_unique<NoHidDevices>();
 #endif
 }
 
-std::unique_ptr<DeviceBackend> MakeBulk() {
+std::unique_ptr<BulkBackend> MakeBulk() {
 #if QUADRELLE_WITH_LIBUSB
   return MakeLibusbBackend();
 #else
-  return std::make_unique<NoDevices>();
+  return std::make_unique<NoBulkDevices>();
 #endif
 }
 
 struct Owned {
-  std::unique_ptr<DeviceBackend> hid;
-  std::unique_ptr<DeviceBackend> bulk;
+  std::unique_ptr<HidBackend> hid;
+  std::unique_ptr<BulkBackend> bulk;
   std::unique_ptr<EmulatorLink> emulator;
 };
 

@@ -13,8 +13,8 @@
 namespace qplatform {
 
 struct Backends {
-  DeviceBackend* hid = nullptr;
-  DeviceBackend* bulk = nullptr;
+  HidBackend* hid = nullptr;
+  BulkBackend* bulk = nullptr;
   EmulatorLink* emulator = nullptr;  // nullptr: the emulator link is switched off
 };
 
@@ -31,18 +31,20 @@ Backends SetBackends(const Backends& backends);
 // are closed and their socket files removed. Never blocks.
 void EnableEmulator(bool on);
 
-// The HID backend over hidapi (hidraw), in builds with QUADRELLE_WITH_HIDAPI; see DeviceHandle.h for what it provides and how long
-// its calls may take. hid_init runs at the first listing or open; the caller owns the backend.
-std::unique_ptr<DeviceBackend> MakeHidapiBackend();
+// The HID backend over hidapi (hidraw), in builds with QUADRELLE_WITH_HIDAPI; see
+// DeviceHandle.h for what its calls return and how long they may take. hid_init runs at the
+// first listing or open; the caller owns the backend.
+std::unique_ptr<HidBackend> MakeHidapiBackend();
 // The bulk machine's device path: \\?\usb#vid_VVVV&pid_PPPP#INSTANCE#{101f9e3f-...}, its
 // INSTANCE being the serial number when that is 1 to 8 hexadecimal digits, else the bus number
 // and the last (up to three) port numbers, two hexadecimal digits each. Pure functions.
 std::string BulkInstance(const std::string& serial, uint8_t bus, const uint8_t* ports, int depth);
 std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string& instance);
-// The bulk backend over libusb-1.0, in builds with QUADRELLE_WITH_LIBUSB; see DeviceHandle.h for what it provides and how long its
-// calls may take. libusb_init runs at the first listing or open; the caller owns the backend,
-// which releases every machine still claimed when it is destroyed.
-std::unique_ptr<DeviceBackend> MakeLibusbBackend();
+// The bulk backend over libusb-1.0, in builds with QUADRELLE_WITH_LIBUSB; see DeviceHandle.h
+// for what its calls return and how long they may take. libusb_init runs at the first listing
+// or open; the caller owns the backend, which releases every machine still claimed when it is
+// destroyed.
+std::unique_ptr<BulkBackend> MakeLibusbBackend();
 
 // Installs a backend set for the lifetime of a scope (tests).
 class ScopedBackends {

@@ -4,83 +4,29 @@
 
 namespace qplatform {
 
-DeviceHandle::~DeviceHandle() {
+PolledDevice::~PolledDevice() {
   // Closing a handle cancels its transfers; their routines still run in a later alertable sleep.
   Reactor::Instance().Cancel(this);
 }
 
-bool DeviceHandle::ReadEx(uint8_t* buffer, uint32_t size, Overlapped* overlapped,
+bool PolledDevice::ReadEx(uint8_t* buffer, uint32_t size, Overlapped* overlapped,
                           CompletionRoutine routine, LinkError* error) {
   return Reactor::Instance().StartRead(this, buffer, size, overlapped, routine, error);
 }
 
-bool DeviceHandle::WriteEx(const uint8_t* buffer, uint32_t size, Overlapped* overlapped,
+bool PolledDevice::WriteEx(const uint8_t* buffer, uint32_t size, Overlapped* overlapped,
                            CompletionRoutine routine, LinkError* error) {
   return Reactor::Instance().StartWrite(this, buffer, size, overlapped, routine, error);
 }
 
-bool DeviceHandle::CancelIo(LinkError* error) {
+bool PolledDevice::Pending(bool write) const {
+  return Reactor::Instance().HasPending(this, write);
+}
+
+bool PolledDevice::CancelIo(LinkError* error) {
   Reactor::Instance().Cancel(this);
   if (error != nullptr) *error = LinkError::kSuccess;
   return true;
-}
-
-bool DeviceHandle::TryRead(uint8_t*, uint32_t, LinkError* error, uint32_t* bytes) {
-  *error = LinkError::kInvalidHandle;
-  *bytes = 0;
-  return true;
-}
-
-bool DeviceHandle::TryWrite(const uint8_t*, uint32_t, LinkError* error, uint32_t* bytes) {
-  *error = LinkError::kInvalidHandle;
-  *bytes = 0;
-  return true;
-}
-
-IoStart DeviceHandle::Read(uint8_t*, uint32_t, uint32_t* bytes, LinkError* error) {
-  *bytes = 0;
-  *error = LinkError::kInvalidFunction;
-  return IoStart::kFailed;
-}
-
-IoStart DeviceHandle::Write(const uint8_t*, uint32_t, uint32_t* bytes, LinkError* error) {
-  *bytes = 0;
-  *error = LinkError::kInvalidFunction;
-  return IoStart::kFailed;
-}
-
-WaitResult DeviceHandle::WaitPending(uint32_t) {
-  return WaitResult::kFailed;
-}
-
-bool DeviceHandle::PendingResult(uint32_t* bytes, LinkError* error) {
-  *bytes = 0;
-  *error = LinkError::kInvalidFunction;
-  return false;
-}
-
-bool DeviceHandle::ResetEvent(LinkError* error) {
-  if (error != nullptr) *error = LinkError::kSuccess;
-  return true;
-}
-
-bool DeviceHandle::GetAttributes(HidAttributes*) {
-  return false;
-}
-bool DeviceHandle::GetProductString(std::wstring*) {
-  return false;
-}
-bool DeviceHandle::GetManufacturerString(std::wstring*) {
-  return false;
-}
-bool DeviceHandle::GetSerialNumberString(std::wstring*) {
-  return false;
-}
-bool DeviceHandle::GetNumInputBuffers(uint32_t*) {
-  return false;
-}
-bool DeviceHandle::SetNumInputBuffers(uint32_t) {
-  return false;
 }
 
 std::string NarrowDeviceString(const std::wstring& text) {

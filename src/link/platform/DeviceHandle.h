@@ -2,30 +2,33 @@
 // list the interface paths of a kind, open a path, start a read or a write (with a completion
 // routine, or waited for on the transfer's own event), cancel, close, and the HID queries.
 //
-// One DeviceBackend per device kind, one DeviceHandle per open path. The backends:
-//   HID       hidapi (hidraw), Backends.h MakeHidapiBackend()
-//   bulk      libusb-1.0,      Backends.h MakeLibusbBackend()
-//   emulator  EmuBackend.h: not a DeviceBackend (the search serves its slots itself), but its
-//             connected clients are DeviceHandles driven like HID machines
-//   fake      FakeBackend.h, in-memory, for tests
+// One backend per device kind, one handle per open path. The handle types, by I/O model:
 //
-// Which backend provides what:
+//   DeviceHandle       closing (destruction) and CancelIo: every open path
+//   CompletionDevice   ReadEx / WriteEx with completion routines, Pending: what the interrupt
+//                      transport drives (HID machines, emulator slots)
+//   PolledDevice       a CompletionDevice whose transfers the completion reactor (Reactor.h)
+//                      finishes by trying the device: TryRead / TryWrite, AcceptTransfer,
+//                      NextEventTick. A system whose own completion routines serve a device
+//                      derives from CompletionDevice directly and answers ReadEx / WriteEx
+//                      itself
+//   HidDevice          a PolledDevice with the HID queries (attributes, the three strings,
+//                      the input-buffer count)
+//   PipeDevice         Read / Write / WaitPending / PendingResult / ResetEvent: one transfer
+//                      at a time, waited for on its event (bulk pipes)
 //
-// | call                                   | HID | bulk | emulator | fake | blocks?               |
-// |----------------------------------------|-----|------|----------|------|-----------------------|
-// | DeviceBackend::ListInterfaces          | yes | yes  | -        | yes  | bulk: serial reads    |
-// | DeviceBackend::Open                    | yes | yes  | -        | yes  | bulk: serial reads    |
-// | ReadEx / WriteEx (completion routines) | yes | no   | yes      | HID  | HID write: kernel     |
-// | TryRead / TryWrite (reactor side)      | yes | no   | yes      | HID  | HID write: kernel     |
-// | NextEventTick (posix/PollSource.h: fd) | -   | -    | fd       | tick | never                 |
-// | Read / Write / PendingResult           | no  | yes  | no       | bulk | never                 |
-// | WaitPending(ms)                        | no  | yes  | no       | bulk | up to ms              |
-// | ResetEvent                             | yes | yes  | yes      | yes  | never                 |
-// | CancelIo                               | yes | yes  | yes      | yes  | bulk: up to 1,000 ms  |
-// | HID queries                            | yes | no   | no       | HID  | never                 |
+// Which backend implements which:
 //
-// "no" means the default below: it refuses (false, or IoStart::kFailed with
-// LinkError::kInvalidFunction), so a caller never needs to know the kind to stay safe.
+// | backend                     | opens                                 | handle type          |
+// |-----------------------------|---------------------------------------|----------------------|
+// | HidBackend: hidapi (hidraw) | Open                                  | HidDevice            |
+// | BulkBackend: libusb-1.0     | Open (path and "\PIPE00" / "\PIPE01") | PipeDevice           |
+// |                             | Probe (bare path: opens, closes)      | none handed out      |
+// | EmulatorLink (EmuBackend.h) | TakeClient                            | CompletionDevice     |
+// |                             |                                       | (posix: PolledDevice |
+// |                             |                                       | and a PollSource)    |
+// | fake HID, fake bulk (tests) | as HID, as bulk                       | HidDevice, PipeDevice|
+// | a build without the library | nothing: it lists no device           | -                    |
 //
 // Errors are LinkError values (LinkError.h): the platform's classic numbers, because the link
 // prints them in its trace and its completion routines test for some of them.
@@ -54,132 +57,152 @@ enum class IoStart { kCompleted, kPending, kFailed };
 // What a wait on a pending transfer's event returned.
 enum class WaitResult { kSignaled, kTimeout, kAbandoned, kFailed };
 
+// One open path.
+class DeviceHandle {
+ public:
+  DeviceHandle() = default;
+  // Closes the path. What closing does to transfers still out, each type says below.
+  virtual ~DeviceHandle() = default;
+  DeviceHandle(const DeviceHandle&) = delete;
+  DeviceHandle& operator=(const DeviceHandle&) = delete;
+
+  // Cancels this handle's transfers in flight.
+  // Blocks: a pipe, until libusb gave the cancelled transfer (and the caller's buffer) back, at
+  // most 1,000 ms; a device driven through completion routines never.
+  // Returns true (*error = 0, when error is not nullptr) once nothing is in flight any more,
+  // also when nothing was; false with *error only where a device cannot cancel (none of ours).
+  virtual bool CancelIo(LinkError* error) = 0;
+};
+
+// A path driven through completion routines: at most one pending read and one pending write,
+// each finishing through its routine, which runs only inside an alertable sleep on the calling
+// thread (qclock::SleepEx(ms, true)). Closing the handle cancels its transfers; their routines
+// still run (with LinkError::kOperationAborted) at the next alertable sleep, as they do when a
+// handle is closed under them on the platform. CancelIo ends them the same way.
+class CompletionDevice : public DeviceHandle {
+ public:
+  // Starts a read of up to `size` bytes into `buffer`; `routine` runs with `overlapped` once it
+  // finished, inside a later alertable sleep (never inside this call, even when the bytes are
+  // there already). `buffer` must stay valid until then. Never blocks.
+  // Returns:
+  //  - true: started (*error = 0)
+  //  - false: refused, with *error: LinkError::kInvalidParameter (no routine, no buffer or size
+  //    0), LinkError::kBusy (a read is pending, or finished with its routine not yet run),
+  //    LinkError::kDeviceNotConnected (the device has gone), LinkError::kInvalidHandle (an
+  //    emulator client already closed)
+  virtual bool ReadEx(uint8_t* buffer, uint32_t size, Overlapped* overlapped,
+                      CompletionRoutine routine, LinkError* error) = 0;
+  // Starts a write of `size` bytes, as ReadEx does a read; the bytes must stay valid until the
+  // routine ran. Blocks as long as the device's first try may (a HID write is handed to the
+  // kernel synchronously); otherwise never. Returns as ReadEx, LinkError::kBusy meaning a write
+  // is pending (a fake device told to refuse the start says LinkError::kGenFailure).
+  virtual bool WriteEx(const uint8_t* buffer, uint32_t size, Overlapped* overlapped,
+                       CompletionRoutine routine, LinkError* error) = 0;
+  // True while a transfer of that direction is pending or finished with its routine not yet
+  // run. Never blocks.
+  virtual bool Pending(bool write) const = 0;
+};
+
+// A CompletionDevice whose transfers the completion reactor (Reactor.h) finishes: ReadEx and
+// WriteEx hand them to it, it tries the device (TryRead / TryWrite) when they start and in every
+// alertable sleep, and runs the routines. HID machines and the POSIX emulator slots; the fakes.
+class PolledDevice : public CompletionDevice {
+ public:
+  // Cancels what the reactor still holds of this handle (the routines run later, with 995).
+  ~PolledDevice() override;
+
+  // The reactor's: checks the arguments and AcceptTransfer, tries the device once, and queues
+  // the transfer (DeviceHandle.h CompletionDevice for the results).
+  bool ReadEx(uint8_t* buffer, uint32_t size, Overlapped* overlapped, CompletionRoutine routine,
+              LinkError* error) override;
+  bool WriteEx(const uint8_t* buffer, uint32_t size, Overlapped* overlapped,
+               CompletionRoutine routine, LinkError* error) override;
+  bool Pending(bool write) const override;
+  // Ends the transfers with LinkError::kOperationAborted; never blocks, never fails.
+  bool CancelIo(LinkError* error) override;
+
+  // --- Reactor side: used by the reactor only. ------------------------------------------------
+  // Finishes the pending read or write now if the device can.
+  // Blocks: never for reads (HID reads every report waiting, emulator every message waiting);
+  // a HID write is handed to the kernel synchronously and returns when the device took the
+  // report (the kernel gives up on a device that does not, after its USB time-out of 5 s).
+  // Returns:
+  //  - false: nothing yet; the reactor tries again when the device's descriptor is ready (a
+  //    posix::PollSource), at NextEventTick(), or after 1 ms
+  //  - true: finished; *bytes moved (HID: whole 65-byte records, report id 0 in front;
+  //    emulator: whole messages, a malformed one alone), *error 0 or the failure:
+  //    LinkError::kDeviceNotConnected (unplugged), LinkError::kInvalidUserBuffer (HID: a buffer
+  //    too small for one record), LinkError::kBrokenPipe (the emulator's client hung up), 234
+  //    (an emulator message larger than the buffer: its rest is lost)
+  virtual bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) = 0;
+  virtual bool TryWrite(const uint8_t* buffer, uint32_t size, LinkError* error,
+                        uint32_t* bytes) = 0;
+  // Asked before a transfer starts: false (with *error) refuses it, as the platform refuses to
+  // start I/O on a device that has gone (LinkError::kDeviceNotConnected). Never blocks.
+  virtual bool AcceptTransfer(bool write, LinkError* error) = 0;
+  // A hint, not a refusal: true with *tick when the device knows the tick at which its next
+  // transfer of that direction can finish (fake devices); false, the default: the reactor
+  // tries again every millisecond (unless it polls the device's descriptor). Never blocks.
+  virtual bool NextEventTick(bool /*write*/, uint32_t* /*tick*/) { return false; }
+};
+
 struct HidAttributes {
   uint16_t vendor_id = 0;
   uint16_t product_id = 0;
   uint16_t version_number = 0;
 };
 
-// One open path.
-//
-// Two ways of moving bytes, one per device kind:
-//  - ReadEx / WriteEx: at most one pending read and one pending write, each finishing through
-//    its completion routine, which the reactor runs only inside an alertable sleep on the
-//    calling thread (HID and emulator devices). A device provides TryRead / TryWrite and,
-//    when it has one, the descriptor that says when to try again.
-//  - Read / Write / WaitPending / PendingResult: one transfer at a time, waited for on its
-//    event in steps the caller chooses (bulk pipes).
-class DeviceHandle {
+// A HID machine: polled like every HID device (also where the system's own completion routines
+// serve the emulator slots), with the identity queries. None of them blocks: hidapi answers
+// from what the kernel knows of the device, without a request to it.
+class HidDevice : public PolledDevice {
  public:
-  DeviceHandle() = default;
-  // Closes the path. Pending transfers with completion routines are cancelled, and their
-  // routines still run (with LinkError::kOperationAborted) at the next alertable sleep, as they do
-  // when a handle is closed under them on the platform. Bulk: a transfer in flight is cancelled
-  // first (CancelIo, so up to 1,000 ms); the machine is released once both pipes are closed.
-  virtual ~DeviceHandle();
-  DeviceHandle(const DeviceHandle&) = delete;
-  DeviceHandle& operator=(const DeviceHandle&) = delete;
+  // False when the device refuses or nothing is known of it.
+  virtual bool GetAttributes(HidAttributes* attributes) = 0;
+  // The strings as the device gives them (hidapi: at most 1,023 characters).
+  virtual bool GetProductString(std::wstring* text) = 0;
+  virtual bool GetManufacturerString(std::wstring* text) = 0;
+  virtual bool GetSerialNumberString(std::wstring* text) = 0;
+  // The driver's count of input buffers. hidraw has none: the HID backend reports its own
+  // count (32 at open) and accepts a set of 2 to 512, false outside that range.
+  virtual bool GetNumInputBuffers(uint32_t* count) = 0;
+  virtual bool SetNumInputBuffers(uint32_t count) = 0;
+};
 
-  // Starts a read of up to `size` bytes into `buffer`; `routine` runs with `overlapped` once it
-  // finished, inside a later alertable sleep (never inside this call, even when the bytes are
-  // there already). `buffer` must stay valid until then.
-  // Never blocks (it tries TryRead once). Not virtual: the reactor drives every device through
-  // TryRead.
+// One bulk pipe ("\PIPE00" reads, "\PIPE01" writes): one transfer at a time, waited for on its
+// event in steps the caller chooses. Closing it cancels a transfer in flight first (CancelIo,
+// so up to 1,000 ms); the machine is released once both its pipes are closed.
+class PipeDevice : public DeviceHandle {
+ public:
+  // Starts a transfer of `size` bytes. A read finishes only when all `size` bytes have
+  // arrived. Never blocks.
   // Returns:
-  //  - true: started (*error = 0)
-  //  - false: refused, with *error: LinkError::kInvalidHandle (the handle takes no completion
-  //    routines: bulk pipes, probes), LinkError::kInvalidParameter (no routine, no buffer or size
-  //    0), LinkError::kBusy (a read is pending, or finished with its routine not yet run), or what
-  //    AcceptTransfer said (LinkError::kDeviceNotConnected: the device has gone)
-  bool ReadEx(uint8_t* buffer, uint32_t size, Overlapped* overlapped, CompletionRoutine routine,
-              LinkError* error);
-  // Starts a write of `size` bytes, as ReadEx does a read; the bytes must stay valid until the
-  // routine ran. It tries TryWrite once, so it blocks as long as that may (a HID write is
-  // handed to the kernel synchronously); otherwise never. Returns as ReadEx, LinkError::kBusy
-  // meaning a write is pending.
-  bool WriteEx(const uint8_t* buffer, uint32_t size, Overlapped* overlapped,
-               CompletionRoutine routine, LinkError* error);
-  // Cancels this handle's pending transfers.
-  // Required (the default serves every handle driven through completion routines: their
-  // transfers end with LinkError::kOperationAborted, routines run at the next alertable sleep).
-  // Blocks: bulk, until libusb gave the cancelled transfer (and the caller's buffer) back, at
-  // most 1,000 ms; otherwise never.
-  // Returns true (*error = 0) once nothing is in flight any more, also when nothing was; false
-  // with *error only where a device cannot cancel (none of ours).
-  virtual bool CancelIo(LinkError* error);
-
-  // --- Reactor side: used by the reactor only. ------------------------------------------------
-  // Finishes the pending read or write now if the device can. Required for a handle that says
-  // SupportsCompletionRoutines(); the default finishes at once with LinkError::kInvalidHandle.
-  // Blocks: never for reads (HID reads every report waiting, emulator every message waiting);
-  // a HID write is handed to the kernel synchronously and returns when the device took the
-  // report (the kernel gives up on a device that does not, after its USB time-out of 5 s).
-  // Returns:
-  //  - false: nothing yet; the reactor tries again when the device's descriptor is ready (a
-  //    posix::PollSource), at
-  //    NextEventTick(), or after 1 ms
-  //  - true: finished; *bytes moved (HID: whole 65-byte records, report id 0 in front;
-  //    emulator: whole messages, a malformed one alone), *error 0 or the failure:
-  //    LinkError::kDeviceNotConnected (unplugged), LinkError::kInvalidUserBuffer (HID: a buffer too
-  //    small for one record), LinkError::kBrokenPipe (the emulator's client hung up), 234 (an
-  //    emulator message larger than the buffer: its rest is lost)
-  virtual bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes);
-  virtual bool TryWrite(const uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes);
-  // Optional (fake devices). True with *tick when the device knows the tick at which its next
-  // transfer of that direction can finish; false: the reactor tries again every millisecond
-  // (unless it polls the device's descriptor). Never blocks.
-  virtual bool NextEventTick(bool /*write*/, uint32_t* /*tick*/) { return false; }
-  // Whether the handle accepts transfers with completion routines at all: HID, emulator and fake
-  // HID handles say true. Never blocks.
-  virtual bool SupportsCompletionRoutines() const { return false; }
-  // Optional. Asked before a transfer with a completion routine starts: false (with *error)
-  // refuses it, as the platform refuses to start I/O on a device that has gone
-  // (LinkError::kDeviceNotConnected). The default accepts. Never blocks.
-  virtual bool AcceptTransfer(bool /*write*/, LinkError* /*error*/) { return true; }
-
-  // --- Transfers waited for on an event (bulk pipes). -----------------------------------------
-  // Starts a transfer of `size` bytes; one at a time per handle. A bulk read finishes only when
-  // all `size` bytes have arrived. Never blocks. Bulk and fake bulk; the default refuses.
-  // Returns:
-  //  - IoStart::kPending: started (*error = LinkError::kIoPending); wait with WaitPending, then ask
-  //    PendingResult. The bulk backend always answers this.
+  //  - IoStart::kPending: started (*error = LinkError::kIoPending); wait with WaitPending, then
+  //    ask PendingResult. The libusb backend always answers this.
   //  - IoStart::kCompleted: finished at once, *bytes moved (fake pipes only)
-  //  - IoStart::kFailed: not started, *error says why: LinkError::kInvalidFunction (the handle
-  //    moves no bytes this way), LinkError::kAccessDenied (a read on the write pipe or the other
-  //    way round), LinkError::kBusy (a transfer is in flight), LinkError::kDeviceNotConnected, ...
-  virtual IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error);
-  virtual IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error);
-  // Waits for the transfer in flight. Blocks up to `ms` (bulk: running libusb's event handling
-  // on the calling thread; fake: on the clock seam). The default returns kFailed at once.
+  //  - IoStart::kFailed: not started, *error says why: LinkError::kAccessDenied (a read on the
+  //    write pipe or the other way round), LinkError::kBusy (a transfer is in flight),
+  //    LinkError::kDeviceNotConnected, ...
+  virtual IoStart Read(uint8_t* buffer, uint32_t size, uint32_t* bytes, LinkError* error) = 0;
+  virtual IoStart Write(const uint8_t* buffer, uint32_t size, uint32_t* bytes,
+                        LinkError* error) = 0;
+  // Waits for the transfer in flight. Blocks up to `ms` (libusb: running its event handling on
+  // the calling thread; fake: on the clock seam).
   // Returns:
   //  - kSignaled: it finished (also when it finished before the call); ask PendingResult
   //  - kTimeout: still in flight after `ms`
   //  - kAbandoned: the platform's abandoned wait; none of our backends answers it, the link
   //    still handles it
   //  - kFailed: nothing in flight, or the event handling failed
-  virtual WaitResult WaitPending(uint32_t ms);
-  // The outcome of the finished transfer. Never blocks. Bulk and fake bulk; the default fails
-  // with LinkError::kInvalidFunction.
+  virtual WaitResult WaitPending(uint32_t ms) = 0;
+  // The outcome of the finished transfer. Never blocks.
   // Returns true with *bytes when it finished without error; false with *bytes (what did move)
   // and *error: the transfer's failure (LinkError::kSemTimeout, LinkError::kOperationAborted,
   // LinkError::kDeviceNotConnected, ...) or LinkError::kIoIncomplete (not finished yet).
-  virtual bool PendingResult(uint32_t* bytes, LinkError* error);
-  // Makes the transfer's event ready for the next transfer. Never blocks. Optional: the
-  // default (and the bulk backend, whose transfers carry no event to reset) returns true.
-  virtual bool ResetEvent(LinkError* error);
-
-  // --- HID queries. HID and fake HID handles; the default returns false. ----------------------
-  // None of them blocks: hidapi answers from what the kernel knows of the device, without a
-  // request to it. False when the device refuses or is no HID device.
-  virtual bool GetAttributes(HidAttributes* attributes);
-  // The strings as the device gives them (hidapi: at most 1,023 characters).
-  virtual bool GetProductString(std::wstring* text);
-  virtual bool GetManufacturerString(std::wstring* text);
-  virtual bool GetSerialNumberString(std::wstring* text);
-  // The driver's count of input buffers. hidraw has none: the HID backend reports its own
-  // count (32 at open) and accepts a set of 2 to 512, false outside that range.
-  virtual bool GetNumInputBuffers(uint32_t* count);
-  virtual bool SetNumInputBuffers(uint32_t count);
+  virtual bool PendingResult(uint32_t* bytes, LinkError* error) = 0;
+  // Makes the transfer's event ready for the next transfer. Never blocks. libusb and the fake
+  // carry no event to reset and return true (*error = 0, when error is not nullptr).
+  virtual bool ResetEvent(LinkError* error) = 0;
 };
 
 // One member of an interface listing: the path, or the failure that member gave.
@@ -191,22 +214,12 @@ struct InterfaceEntry {
   std::string not_machine = {};
 };
 
-// How Open opens a path. The exclusive modes refuse a path this process holds already
-// (LinkError::kSharingViolation), as an unshared open does on the platform.
-enum class OpenMode {
-  kExclusive,       // read and write, no sharing, overlapped (HID)
-  kExclusiveRead,   // read access, no sharing, overlapped (bulk "\PIPE00")
-  kExclusiveWrite,  // write access, no sharing, overlapped (bulk "\PIPE01")
-  kProbe,           // read and write, shared, no flags: only to see that it opens
-};
-
-// One device kind.
+// What every device kind's backend lists.
 class DeviceBackend {
  public:
   virtual ~DeviceBackend() = default;
 
   // Lists the present interfaces of the kind into *entries (cleared first), in a stable order.
-  // Required.
   // Blocks: HID never waits on a device (hidapi reads what the kernel knows); bulk reads the
   // serial number of each candidate of the machine's vendor id, two control requests of at most
   // 1,000 ms each, so a device that does not answer costs up to 2 s; fake never.
@@ -216,19 +229,39 @@ class DeviceBackend {
   //  - false: the device set cannot be had (the library failed to start or to list), *error
   //    says why (LinkError::kGenFailure, or libusb's error mapped to the classic numbers)
   virtual bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) = 0;
+};
 
-  // Opens a path that ListInterfaces gave (bulk: with "\PIPE00" or "\PIPE01" appended, or
-  // bare for kProbe). Required.
-  // Blocks: as ListInterfaces for the bulk backend (it finds the device by its path, reading
-  // serial numbers); otherwise never waits on a device.
+// The HID machines.
+class HidBackend : public DeviceBackend {
+ public:
+  // Opens a path that ListInterfaces gave: read and write, overlapped, shared with nobody.
+  // Never waits on a device.
   // Returns the handle (*error = 0), which the caller owns; or nullptr with *error:
   //  - LinkError::kFileNotFound: no such device (unplugged, or a path of another kind)
   //  - LinkError::kAccessDenied: the user may not open the device node
-  //  - LinkError::kSharingViolation: held by this process already (exclusive modes), or the bulk
-  //    interface is claimed by someone else
+  //  - LinkError::kSharingViolation: held by this process already
+  //  - LinkError::kLockViolation: held by another of our programs
+  //  - LinkError::kGenFailure: the library failed
+  virtual std::unique_ptr<HidDevice> Open(const std::string& path, LinkError* error) = 0;
+};
+
+// The bulk machines.
+class BulkBackend : public DeviceBackend {
+ public:
+  // Opens one pipe of a path that ListInterfaces gave, "\PIPE00" (read) or "\PIPE01" (write)
+  // appended; shared with nobody. Both pipes share one claimed interface.
+  // Blocks: as ListInterfaces (it finds the device by its path, reading serial numbers), unless
+  // the other pipe of the machine is open already.
+  // Returns the pipe (*error = 0), which the caller owns; or nullptr with *error:
+  //  - LinkError::kFileNotFound: no such device, or no pipe suffix
+  //  - LinkError::kAccessDenied: the user may not open the device node
+  //  - LinkError::kSharingViolation: the pipe is held by this process already, or the interface
+  //    is claimed by someone else
   //  - LinkError::kGenFailure and others: the library failed
-  virtual std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                             LinkError* error) = 0;
+  virtual std::unique_ptr<PipeDevice> Open(const std::string& path, LinkError* error) = 0;
+  // Opens the bare path shared, only to see that it opens, and closes it again. Blocks as
+  // Open. Returns true (*error = 0), or false with *error as Open.
+  virtual bool Probe(const std::string& path, LinkError* error) = 0;
 };
 
 // Converts a device's wide string to 8-bit text of at most 127 characters, ending at the first

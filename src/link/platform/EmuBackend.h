@@ -65,9 +65,10 @@ class EmulatorLink {
   // false once it hung up. *accept_error: Fault::kNone, or a failed accept other than "nobody
   // waiting", with the system's number.
   bool Peek(int slot, qsys::SysError* accept_error);
-  // Hands the slot's connected client out as a device handle, which the caller owns, and marks
-  // the slot in use. nullptr when the slot has no connected client. Never blocks.
-  std::unique_ptr<DeviceHandle> TakeClient(int slot);
+  // Hands the slot's connected client out as a device driven through completion routines,
+  // which the caller owns, and marks the slot in use. nullptr when the slot has no connected
+  // client. Never blocks.
+  std::unique_ptr<CompletionDevice> TakeClient(int slot);
   // Drops the slot's client (in use or not) so that the slot waits for a new one; a handle
   // still out keeps its connection until it is closed. Never blocks.
   void Relisten(int slot);

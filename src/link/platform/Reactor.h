@@ -21,18 +21,18 @@ class Reactor : public qclock::AlertableWaiter {
   // The one reactor; installs itself as the alertable waiter.
   static Reactor& Instance();
 
-  // DeviceHandle::ReadEx and WriteEx land here; same results (DeviceHandle.h). They try the
+  // PolledDevice::ReadEx and WriteEx land here; same results (DeviceHandle.h). They try the
   // device once (TryRead / TryWrite), so they block only as long as that may.
-  bool StartRead(DeviceHandle* handle, uint8_t* buffer, uint32_t size, Overlapped* overlapped,
+  bool StartRead(PolledDevice* handle, uint8_t* buffer, uint32_t size, Overlapped* overlapped,
                  CompletionRoutine routine, LinkError* error);
-  bool StartWrite(DeviceHandle* handle, const uint8_t* buffer, uint32_t size,
+  bool StartWrite(PolledDevice* handle, const uint8_t* buffer, uint32_t size,
                   Overlapped* overlapped, CompletionRoutine routine, LinkError* error);
   // Completes the handle's pending transfers with LinkError::kOperationAborted; their routines run
   // at the next alertable sleep. Returns how many were cancelled. Never blocks.
-  int Cancel(DeviceHandle* handle);
+  int Cancel(PolledDevice* handle);
   // True while a transfer of that direction is pending or finished with its routine not yet
   // run: a handle has at most one of each.
-  bool HasPending(const DeviceHandle* handle, bool write) const;
+  bool HasPending(const PolledDevice* handle, bool write) const;
   // Drops completions not yet run whose record is `overlapped` (its owner is going away).
   void Discard(const Overlapped* overlapped);
 
@@ -48,7 +48,7 @@ class Reactor : public qclock::AlertableWaiter {
   Reactor();
 
   struct Pending {
-    DeviceHandle* handle;
+    PolledDevice* handle;
     bool write;
     uint8_t* buffer;
     uint32_t size;
@@ -56,7 +56,7 @@ class Reactor : public qclock::AlertableWaiter {
     CompletionRoutine routine;
   };
   struct Done {
-    const DeviceHandle* handle;
+    const PolledDevice* handle;
     bool write;
     CompletionRoutine routine;
     LinkError error;

@@ -9,29 +9,15 @@
 #include <cstdlib>
 #include <string>
 
+#include "Errno.h"
+
 namespace qsys {
 namespace {
-
-Fault FaultOf(int number) {
-  switch (number) {
-    case ENOENT:
-    case ENOTDIR:
-      return Fault::kNotFound;
-    case EISDIR:
-      return Fault::kNotAFile;
-    case EACCES:
-      return Fault::kAccessDenied;
-    case EINVAL:
-      return Fault::kInvalid;
-    default:
-      return Fault::kOther;
-  }
-}
 
 // Fills *error from errno (errno stays as it is) and returns false.
 bool Failed(SysError* error) {
   const int number = errno;
-  if (error != nullptr) *error = SysError{FaultOf(number), static_cast<uint32_t>(number)};
+  if (error != nullptr) *error = ErrnoFailure(number);
   return false;
 }
 

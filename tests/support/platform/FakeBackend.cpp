@@ -24,15 +24,13 @@ bool EndsWith(const std::string& s, const std::string& tail) {
   return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-// A HID device (or anything driven through completion routines): one record per completion.
-class FakeHidHandle : public DeviceHandle {
+// A HID device: one record per completion.
+class FakeHidHandle : public HidDevice {
  public:
   explicit FakeHidHandle(std::shared_ptr<FakeDevice> device) : device_(std::move(device)) {
     device_->held = true;
   }
   ~FakeHidHandle() override { device_->held = false; }
-
-  bool SupportsCompletionRoutines() const override { return true; }
 
   bool AcceptTransfer(bool write, LinkError* error) override {
     if (device_->unplugged) {
@@ -124,7 +122,7 @@ class FakeHidHandle : public DeviceHandle {
 };
 
 // A bulk pipe: one transfer at a time, waited for on its event.
-class FakePipeHandle : public DeviceHandle {
+class FakePipeHandle : public PipeDevice {
  public:
   FakePipeHandle(std::shared_ptr<FakeDevice> device, bool reading)
       : device_(std::move(device)), reading_(reading) {
@@ -224,6 +222,11 @@ class FakePipeHandle : public DeviceHandle {
     return true;
   }
 
+  bool ResetEvent(LinkError* error) override {
+    if (error != nullptr) *error = LinkError::kSuccess;
+    return true;
+  }
+
  private:
   IoStart Fail(LinkError code, LinkError* error) {
     *error = code;
@@ -282,9 +285,6 @@ class FakePipeHandle : public DeviceHandle {
   uint32_t write_done_tick_ = 0;
   LinkError last_error_ = LinkError::kSuccess;
 };
-
-// A probe open: it only shows that the path opens.
-class FakeProbeHandle : public DeviceHandle {};
 
 }  // namespace
 
@@ -360,12 +360,12 @@ void FakeFirmware::Attach(FakeDevice& device) {
   };
 }
 
-std::shared_ptr<FakeDevice> FakeBackend::AddDevice(const std::string& path) {
+std::shared_ptr<FakeDevice> FakeDevices::AddDevice(const std::string& path) {
   devices.push_back(std::make_shared<FakeDevice>(kind_, path));
   return devices.back();
 }
 
-bool FakeBackend::ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) {
+bool FakeDevices::List(std::vector<InterfaceEntry>* entries, LinkError* error) const {
   entries->clear();
   if (list_fails) {
     *error = list_error;
@@ -379,48 +379,58 @@ bool FakeBackend::ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError
   return true;
 }
 
-std::unique_ptr<DeviceHandle> FakeBackend::Open(const std::string& path, OpenMode mode,
-                                                LinkError* error) {
-  std::string base = path;
-  bool read_pipe = false;
-  if (kind_ == FakeDevice::Kind::kBulk && mode != OpenMode::kProbe) {
-    if (EndsWith(path, kReadPipe)) {
-      read_pipe = true;
-    } else if (!EndsWith(path, kWritePipe)) {
-      *error = LinkError::kFileNotFound;
-      return nullptr;
-    }
-    base = path.substr(0, path.size() - kReadPipe.size());
-  }
+std::shared_ptr<FakeDevice> FakeDevices::Find(const std::string& path, LinkError* error) const {
   auto it = std::find_if(devices.begin(), devices.end(),
-                         [&](const auto& d) { return d->path == base && !d->unplugged; });
+                         [&](const auto& d) { return d->path == path && !d->unplugged; });
   if (it == devices.end()) {
     *error = LinkError::kFileNotFound;
     return nullptr;
   }
-  FakeDevice& d = **it;
-  if (mode == OpenMode::kProbe) {
-    if (d.probe_error != LinkError::kSuccess) {
-      *error = d.probe_error;
-      return nullptr;
-    }
-    *error = LinkError::kSuccess;
-    return std::make_unique<FakeProbeHandle>();
-  }
-  if (d.open_error != LinkError::kSuccess) {
-    *error = d.open_error;
+  return *it;
+}
+
+std::unique_ptr<HidDevice> FakeHidBackend::Open(const std::string& path, LinkError* error) {
+  std::shared_ptr<FakeDevice> d = Find(path, error);
+  if (!d) return nullptr;
+  if (d->open_error != LinkError::kSuccess) {
+    *error = d->open_error;
     return nullptr;
   }
-  const bool held =
-      kind_ == FakeDevice::Kind::kHid ? d.held : (read_pipe ? d.read_held : d.write_held);
-  if (held) {
+  if (d->held) {
     *error = LinkError::kSharingViolation;
     return nullptr;
   }
-  ++d.opens;
+  ++d->opens;
   *error = LinkError::kSuccess;
-  if (kind_ == FakeDevice::Kind::kHid) return std::make_unique<FakeHidHandle>(*it);
-  return std::make_unique<FakePipeHandle>(*it, read_pipe);
+  return std::make_unique<FakeHidHandle>(d);
+}
+
+std::unique_ptr<PipeDevice> FakeBulkBackend::Open(const std::string& path, LinkError* error) {
+  const bool read_pipe = EndsWith(path, kReadPipe);
+  if (!read_pipe && !EndsWith(path, kWritePipe)) {
+    *error = LinkError::kFileNotFound;
+    return nullptr;
+  }
+  std::shared_ptr<FakeDevice> d = Find(path.substr(0, path.size() - kReadPipe.size()), error);
+  if (!d) return nullptr;
+  if (d->open_error != LinkError::kSuccess) {
+    *error = d->open_error;
+    return nullptr;
+  }
+  if (read_pipe ? d->read_held : d->write_held) {
+    *error = LinkError::kSharingViolation;
+    return nullptr;
+  }
+  ++d->opens;
+  *error = LinkError::kSuccess;
+  return std::make_unique<FakePipeHandle>(d, read_pipe);
+}
+
+bool FakeBulkBackend::Probe(const std::string& path, LinkError* error) {
+  std::shared_ptr<FakeDevice> d = Find(path, error);
+  if (!d) return false;
+  *error = d->probe_error;
+  return d->probe_error == LinkError::kSuccess;
 }
 
 }  // namespace qplatform

@@ -95,9 +95,10 @@ struct FakeFirmware {
   void Attach(FakeDevice& device);
 };
 
-class FakeBackend : public DeviceBackend {
+// What the two fake backends share: the scripted devices of one kind and their listing.
+class FakeDevices {
  public:
-  explicit FakeBackend(FakeDevice::Kind kind) : kind_(kind) {}
+  explicit FakeDevices(FakeDevice::Kind kind) : kind_(kind) {}
 
   std::shared_ptr<FakeDevice> AddDevice(const std::string& path);
   // Members that fail when listed, in front of the devices.
@@ -106,12 +107,37 @@ class FakeBackend : public DeviceBackend {
   LinkError list_error = LinkError::kInvalidData;
   std::vector<std::shared_ptr<FakeDevice>> devices;
 
-  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override;
-  std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                     LinkError* error) override;
+ protected:
+  ~FakeDevices() = default;
+  bool List(std::vector<InterfaceEntry>* entries, LinkError* error) const;
+  // The device still plugged in at `path`, or nullptr with *error LinkError::kFileNotFound.
+  std::shared_ptr<FakeDevice> Find(const std::string& path, LinkError* error) const;
 
  private:
   FakeDevice::Kind kind_;
+};
+
+// HID machines: each exclusive open is one HidDevice, one record per read completion.
+class FakeHidBackend : public HidBackend, public FakeDevices {
+ public:
+  FakeHidBackend() : FakeDevices(FakeDevice::Kind::kHid) {}
+
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override {
+    return List(entries, error);
+  }
+  std::unique_ptr<HidDevice> Open(const std::string& path, LinkError* error) override;
+};
+
+// Bulk machines: "\PIPE00" and "\PIPE01" opened apart, and the bare path probed.
+class FakeBulkBackend : public BulkBackend, public FakeDevices {
+ public:
+  FakeBulkBackend() : FakeDevices(FakeDevice::Kind::kBulk) {}
+
+  bool ListInterfaces(std::vector<InterfaceEntry>* entries, LinkError* error) override {
+    return List(entries, error);
+  }
+  std::unique_ptr<PipeDevice> Open(const std::string& path, LinkError* error) override;
+  bool Probe(const std::string& path, LinkError* error) override;
 };
 
 }  // namespace qplatform

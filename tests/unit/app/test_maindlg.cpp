@@ -30,11 +30,7 @@ using qplatform::FakeDevice;
 
 class MainDlgTest : public ::testing::Test {
  protected:
-  MainDlgTest()
-      : scoped_clock_(&clock_),
-        hid_(FakeDevice::Kind::kHid),
-        bulk_(FakeDevice::Kind::kBulk),
-        backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
+  MainDlgTest() : scoped_clock_(&clock_), backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
     TraceResetForTests();
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
@@ -74,8 +70,8 @@ class MainDlgTest : public ::testing::Test {
   ScratchEnvironment scratch_;  // the pages' settings and deal files
   qclock::FakeClock clock_{5000};
   qclock::ScopedClock scoped_clock_;
-  qplatform::FakeBackend hid_;
-  qplatform::FakeBackend bulk_;
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   qplatform::ScopedBackends backends_;
   qplatform::FakeFirmware firmware_;
   std::string reply_;

@@ -127,8 +127,8 @@ class EmulatorLinkTest : public ::testing::Test {
 
   std::string root_;
   std::string dir_;
-  qplatform::FakeBackend hid_{qplatform::FakeDevice::Kind::kHid};
-  qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   std::unique_ptr<EmulatorLink> emulator_;
   std::unique_ptr<qplatform::ScopedBackends> backends_;
   TraceCapture trace_;

@@ -22,8 +22,6 @@ class LinkTest : public ::testing::Test {
   LinkTest()
       : clock_(1000),
         scoped_clock_(&clock_),
-        hid_(qplatform::FakeDevice::Kind::kHid),
-        bulk_(qplatform::FakeDevice::Kind::kBulk),
         backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
     TraceSetStandardOutput(nullptr);
     // Critical lines (hardware lock time-outs) dump the history into the log file.
@@ -78,8 +76,8 @@ class LinkTest : public ::testing::Test {
 
   qclock::FakeClock clock_;
   qclock::ScopedClock scoped_clock_;
-  qplatform::FakeBackend hid_;
-  qplatform::FakeBackend bulk_;
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   qplatform::ScopedBackends backends_;
   TraceCapture trace_;
   std::vector<UsbInterface*> owned_;

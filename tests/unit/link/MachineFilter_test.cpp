@@ -64,8 +64,8 @@ TEST_F(LinkTest, ABoundSearchOpensOnlyItsMachine) {
   const Case cases[] = {{"00000022", 0x22}, {"17", 0x11}, {"00ab12", 0xAB12}, {"99", 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.which);
-    qplatform::FakeBackend hid(qplatform::FakeDevice::Kind::kHid);
-    qplatform::FakeBackend bulk(qplatform::FakeDevice::Kind::kBulk);
+    qplatform::FakeHidBackend hid;
+    qplatform::FakeBulkBackend bulk;
     qplatform::ScopedBackends scoped({&hid, &bulk, nullptr});
     auto first = hid.AddDevice("/dev/hidraw1");
     first->serial = L"00000011";

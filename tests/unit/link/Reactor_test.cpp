@@ -10,14 +10,13 @@
 
 namespace {
 
-using qplatform::DeviceHandle;
 using qplatform::Overlapped;
+using qplatform::PolledDevice;
 
-// A device over a pipe: reads finish when the pipe has bytes.
-class PipeDevice : public DeviceHandle, public qplatform::PollSource {
+// A device over a pipe descriptor: reads finish when the pipe has bytes.
+class FdDevice : public PolledDevice, public qplatform::PollSource {
  public:
-  explicit PipeDevice(int fd) : fd_(fd) {}
-  bool SupportsCompletionRoutines() const override { return true; }
+  explicit FdDevice(int fd) : fd_(fd) {}
   int PollDescriptor() const override { return fd_; }
   bool TryRead(uint8_t* buffer, uint32_t size, LinkError* error, uint32_t* bytes) override {
     const ssize_t n = ::read(fd_, buffer, size);
@@ -26,6 +25,8 @@ class PipeDevice : public DeviceHandle, public qplatform::PollSource {
     *bytes = static_cast<uint32_t>(n);
     return true;
   }
+  bool TryWrite(const uint8_t*, uint32_t, LinkError*, uint32_t*) override { return false; }
+  bool AcceptTransfer(bool, LinkError*) override { return true; }
 
  private:
   int fd_;
@@ -47,7 +48,7 @@ void Record(LinkError error, uint32_t bytes, Overlapped* overlapped) {
 TEST_F(LinkTest, RoutinesRunOnlyInAlertableSleeps) {
   auto machine = AddHid("/dev/hidraw0");
   LinkError error = LinkError::kSuccess;
-  auto handle = hid_.Open("/dev/hidraw0", qplatform::OpenMode::kExclusive, &error);
+  auto handle = hid_.Open("/dev/hidraw0", &error);
   ASSERT_TRUE(handle);
   machine->SendAt(Now(), std::vector<uint8_t>(65, 1));
   Seen seen;
@@ -72,7 +73,7 @@ TEST_F(LinkTest, RoutinesRunOnlyInAlertableSleeps) {
 TEST_F(LinkTest, AlertableSleepWakesAtTheDevicesTimeAndCancelAborts) {
   auto machine = AddHid("/dev/hidraw0");
   LinkError error = LinkError::kSuccess;
-  auto handle = hid_.Open("/dev/hidraw0", qplatform::OpenMode::kExclusive, &error);
+  auto handle = hid_.Open("/dev/hidraw0", &error);
   machine->SendAt(Now() + 7, std::vector<uint8_t>(65, 1));
   Seen seen;
   Overlapped overlapped{&seen};
@@ -94,7 +95,7 @@ TEST(Reactor, RealDescriptorWakesTheSleepEarly) {
   qplatform::Reactor::Instance().Install();
   int fds[2];
   ASSERT_EQ(::pipe2(fds, O_NONBLOCK), 0);
-  PipeDevice device(fds[0]);
+  FdDevice device(fds[0]);
   Seen seen;
   Overlapped overlapped{&seen};
   uint8_t buffer[8];

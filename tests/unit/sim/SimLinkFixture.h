@@ -72,11 +72,7 @@ class SimLinkTest : public ::testing::Test {
  protected:
   static constexpr uint32_t kCardMs = 100;
 
-  SimLinkTest()
-      : scoped_clock_(&clock_),
-        hid_(qplatform::FakeDevice::Kind::kHid),
-        bulk_(qplatform::FakeDevice::Kind::kBulk),
-        backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
+  SimLinkTest() : scoped_clock_(&clock_), backends_(qplatform::Backends{&hid_, &bulk_, nullptr}) {
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
     ConnectionList().clear();
@@ -166,8 +162,8 @@ class SimLinkTest : public ::testing::Test {
 
   qclock::FakeClock clock_{1000};
   qclock::ScopedClock scoped_clock_;
-  qplatform::FakeBackend hid_;
-  qplatform::FakeBackend bulk_;
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   qplatform::ScopedBackends backends_;
   TraceCapture trace_;
   std::vector<std::string> log_;

@@ -117,8 +117,8 @@ class SlotLinkTest : public ::testing::Test {
   }
 
   std::string root_;
-  qplatform::FakeBackend hid_{qplatform::FakeDevice::Kind::kHid};
-  qplatform::FakeBackend bulk_{qplatform::FakeDevice::Kind::kBulk};
+  qplatform::FakeHidBackend hid_;
+  qplatform::FakeBulkBackend bulk_;
   std::unique_ptr<qplatform::EmulatorLink> emulator_;
   std::unique_ptr<qplatform::ScopedBackends> backends_;
   UsbInterface* link_ = nullptr;

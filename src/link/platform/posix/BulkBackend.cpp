@@ -182,7 +182,7 @@ struct OpenMachine {
 
 class LibusbBackend;
 
-class PipeHandle : public DeviceHandle {
+class PipeHandle : public PipeDevice {
  public:
   PipeHandle(LibusbBackend* backend, std::string base, OpenMachine* machine, bool reading,
              libusb_context* context)
@@ -281,6 +281,12 @@ class PipeHandle : public DeviceHandle {
     return true;
   }
 
+  // A libusb transfer carries no event to reset.
+  bool ResetEvent(LinkError* error) override {
+    if (error != nullptr) *error = LinkError::kSuccess;
+    return true;
+  }
+
  private:
   // Checks that a transfer of `size` bytes can start, and takes it on; false with *error when
   // it cannot.
@@ -368,9 +374,7 @@ class PipeHandle : public DeviceHandle {
   LinkError status_error_ = LinkError::kSuccess;
 };
 
-class ProbeHandle : public DeviceHandle {};
-
-class LibusbBackend : public DeviceBackend {
+class LibusbBackend : public BulkBackend {
  public:
   ~LibusbBackend() override {
     for (auto& [path, machine] : open_) {
@@ -401,76 +405,51 @@ class LibusbBackend : public DeviceBackend {
     return true;
   }
 
-  std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                     LinkError* error) override {
+  std::unique_ptr<PipeDevice> Open(const std::string& path, LinkError* error) override {
     if (!Initialise(error)) return nullptr;
-    std::string base = path;
-    bool reading = false;
-    if (mode != OpenMode::kProbe) {
-      const bool has_read = EndsWith(path, kReadPipe);
-      if (!has_read && !EndsWith(path, kWritePipe)) {
-        *error = LinkError::kFileNotFound;
-        return nullptr;
-      }
-      reading = has_read;
-      base = path.substr(0, path.size() - kReadPipe.size());
-    }
-    if (mode != OpenMode::kProbe) {
-      auto it = open_.find(base);
-      if (it != open_.end()) {
-        bool& held = reading ? it->second.read_open : it->second.write_open;
-        if (held) {
-          *error = LinkError::kSharingViolation;
-          return nullptr;
-        }
-        held = true;
-        *error = LinkError::kSuccess;
-        return std::make_unique<PipeHandle>(this, base, &it->second, reading, context_);
-      }
-    }
-    libusb_device** list = nullptr;
-    const ssize_t n = libusb_get_device_list(context_, &list);
-    if (n < 0) {
-      *error = MapError(static_cast<int>(n));
+    const bool reading = EndsWith(path, kReadPipe);
+    if (!reading && !EndsWith(path, kWritePipe)) {
+      *error = LinkError::kFileNotFound;
       return nullptr;
     }
-    std::unique_ptr<DeviceHandle> result;
-    *error = LinkError::kFileNotFound;
-    for (ssize_t i = 0; i < n && !result; ++i) {
-      std::string candidate;
-      std::string not_machine;
-      Endpoints endpoints;
-      if (!OfTheVendor(list[i], &candidate, &not_machine, &endpoints) || !not_machine.empty() ||
-          candidate != base) {
-        continue;
+    const std::string base = path.substr(0, path.size() - kReadPipe.size());
+    auto it = open_.find(base);
+    if (it != open_.end()) {
+      bool& held = reading ? it->second.read_open : it->second.write_open;
+      if (held) {
+        *error = LinkError::kSharingViolation;
+        return nullptr;
       }
-      libusb_device_handle* handle = nullptr;
-      int rc = libusb_open(list[i], &handle);
-      if (rc != 0) {
-        *error = MapError(rc);
-        break;
-      }
-      if (mode == OpenMode::kProbe) {
-        libusb_close(handle);
-        result = std::make_unique<ProbeHandle>();
-        break;
-      }
-      libusb_set_auto_detach_kernel_driver(handle, 1);
-      rc = libusb_claim_interface(handle, endpoints.interface);
-      if (rc != 0) {
-        libusb_close(handle);
-        *error = MapError(rc);
-        break;
-      }
-      OpenMachine& machine = open_[base];
-      machine.handle = handle;
-      machine.endpoints = endpoints;
-      (reading ? machine.read_open : machine.write_open) = true;
-      result = std::make_unique<PipeHandle>(this, base, &machine, reading, context_);
+      held = true;
+      *error = LinkError::kSuccess;
+      return std::make_unique<PipeHandle>(this, base, &it->second, reading, context_);
     }
-    libusb_free_device_list(list, 1);
-    if (result) *error = LinkError::kSuccess;
-    return result;
+    libusb_device_handle* handle = nullptr;
+    Endpoints endpoints;
+    if (!OpenDevice(base, &handle, &endpoints, error)) return nullptr;
+    libusb_set_auto_detach_kernel_driver(handle, 1);
+    const int rc = libusb_claim_interface(handle, endpoints.interface);
+    if (rc != 0) {
+      libusb_close(handle);
+      *error = MapError(rc);
+      return nullptr;
+    }
+    OpenMachine& machine = open_[base];
+    machine.handle = handle;
+    machine.endpoints = endpoints;
+    (reading ? machine.read_open : machine.write_open) = true;
+    *error = LinkError::kSuccess;
+    return std::make_unique<PipeHandle>(this, base, &machine, reading, context_);
+  }
+
+  bool Probe(const std::string& path, LinkError* error) override {
+    if (!Initialise(error)) return false;
+    libusb_device_handle* handle = nullptr;
+    Endpoints endpoints;
+    if (!OpenDevice(path, &handle, &endpoints, error)) return false;
+    libusb_close(handle);
+    *error = LinkError::kSuccess;
+    return true;
   }
 
   // A pipe closed: the machine is released once both are.
@@ -517,6 +496,37 @@ class LibusbBackend : public DeviceBackend {
     return true;
   }
 
+  // Finds the machine whose path is `base` in a fresh device list and opens it (unclaimed).
+  // False with *error: LinkError::kFileNotFound when no machine has the path, else libusb's.
+  bool OpenDevice(const std::string& base, libusb_device_handle** handle, Endpoints* endpoints,
+                  LinkError* error) {
+    libusb_device** list = nullptr;
+    const ssize_t n = libusb_get_device_list(context_, &list);
+    if (n < 0) {
+      *error = MapError(static_cast<int>(n));
+      return false;
+    }
+    *error = LinkError::kFileNotFound;
+    bool opened = false;
+    for (ssize_t i = 0; i < n; ++i) {
+      std::string candidate;
+      std::string not_machine;
+      if (!OfTheVendor(list[i], &candidate, &not_machine, endpoints) || !not_machine.empty() ||
+          candidate != base) {
+        continue;
+      }
+      const int rc = libusb_open(list[i], handle);
+      if (rc != 0) {
+        *error = MapError(rc);
+      } else {
+        opened = true;
+      }
+      break;
+    }
+    libusb_free_device_list(list, 1);
+    return opened;
+  }
+
   libusb_context* context_ = nullptr;
   std::map<std::string, OpenMachine> open_;
 };
@@ -535,7 +545,7 @@ PipeHandle::~PipeHandle() {
 
 }  // namespace
 
-std::unique_ptr<DeviceBackend> MakeLibusbBackend() {
+std::unique_ptr<BulkBackend> MakeLibusbBackend() {
   return std::make_unique<LibusbBackend>();
 }
 

@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include "PollSource.h"
+#include "posix/Errno.h"
 
 namespace qplatform {
 namespace {
@@ -35,28 +36,6 @@ struct Slot {
   bool in_use = false;
   bool attempted = false;
 };
-
-// The system's number as the layer's error.
-qsys::SysError ErrorOf(int number) {
-  qsys::SysError error;
-  error.number = static_cast<uint32_t>(number);
-  switch (number) {
-    case 0:
-      error.fault = qsys::Fault::kNone;
-      break;
-    case ENOENT:
-    case ENOTDIR:
-      error.fault = qsys::Fault::kNotFound;
-      break;
-    case EACCES:
-      error.fault = qsys::Fault::kAccessDenied;
-      break;
-    default:
-      error.fault = qsys::Fault::kOther;
-      break;
-  }
-  return error;
-}
 
 constexpr size_t kRecord = 65;
 
@@ -105,7 +84,7 @@ void DropLock(const std::string& path, int fd) {
 }
 
 // A connected client, driven like a HID machine: each message is one packet record.
-class EmuHandle : public DeviceHandle, public PollSource {
+class EmuHandle : public PolledDevice, public PollSource {
  public:
   explicit EmuHandle(std::shared_ptr<void> keep, int* fd) : keep_(std::move(keep)), fd_(fd) {}
   ~EmuHandle() override {
@@ -114,7 +93,6 @@ class EmuHandle : public DeviceHandle, public PollSource {
     *fd_ = -1;
   }
 
-  bool SupportsCompletionRoutines() const override { return true; }
   int PollDescriptor() const override { return *fd_; }
 
   bool AcceptTransfer(bool, LinkError* error) override {
@@ -317,7 +295,7 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, qsys::SysError* error)
   int number = 0;
   const ListenResult result =
       ListenOn(directory_, SlotPath(slot), LockPath(slot), &slots_->slot[slot], &number);
-  *error = ErrorOf(number);
+  *error = number == 0 ? qsys::SysError() : qsys::ErrnoFailure(number);
   return result;
 }
 
@@ -336,7 +314,8 @@ bool EmulatorLink::Peek(int slot, qsys::SysError* accept_error) {
   if (s.in_use || s.listen_fd < 0) return false;
   const int fd = ::accept4(s.listen_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
   if (fd < 0) {
-    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) *accept_error = ErrorOf(errno);
+    if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
+      *accept_error = qsys::ErrnoFailure(errno);
     return false;
   }
   s.client = std::make_shared<Connection>();
@@ -344,7 +323,7 @@ bool EmulatorLink::Peek(int slot, qsys::SysError* accept_error) {
   return true;
 }
 
-std::unique_ptr<DeviceHandle> EmulatorLink::TakeClient(int slot) {
+std::unique_ptr<CompletionDevice> EmulatorLink::TakeClient(int slot) {
   Slot& s = slots_->slot[slot];
   if (!s.client || s.client->fd < 0) return nullptr;
   s.in_use = true;

@@ -161,7 +161,7 @@ class Writer {
   std::shared_ptr<State> state_;
 };
 
-class HidapiHandle : public DeviceHandle {
+class HidapiHandle : public HidDevice {
  public:
   HidapiHandle(hid_device* device, int node_fd, std::string path, HidIdentity identity)
       : device_(device), writer_(node_fd), path_(std::move(path)), identity_(std::move(identity)) {
@@ -172,8 +172,6 @@ class HidapiHandle : public DeviceHandle {
     HeldPaths().erase(path_);
   }
 
-  bool SupportsCompletionRoutines() const override { return true; }
-
   bool AcceptTransfer(bool, LinkError* error) override {
     if (!gone_) return true;
     *error = LinkError::kDeviceNotConnected;
@@ -182,7 +180,7 @@ class HidapiHandle : public DeviceHandle {
 
   bool CancelIo(LinkError* error) override {
     writer_.Abandon();
-    return DeviceHandle::CancelIo(error);
+    return PolledDevice::CancelIo(error);
   }
 
   // As many waiting reports as fit, each with report id 0 in front; at least one.
@@ -268,7 +266,7 @@ class HidapiHandle : public DeviceHandle {
   bool gone_ = false;
 };
 
-class HidapiBackend : public DeviceBackend {
+class HidapiBackend : public HidBackend {
  public:
   ~HidapiBackend() override {
     if (initialised_) hid_exit();
@@ -293,13 +291,12 @@ class HidapiBackend : public DeviceBackend {
     return true;
   }
 
-  std::unique_ptr<DeviceHandle> Open(const std::string& path, OpenMode mode,
-                                     LinkError* error) override {
+  std::unique_ptr<HidDevice> Open(const std::string& path, LinkError* error) override {
     if (!Initialise()) {
       *error = LinkError::kGenFailure;
       return nullptr;
     }
-    if (mode != OpenMode::kProbe && HeldPaths().count(path) != 0) {
+    if (HeldPaths().count(path) != 0) {
       *error = LinkError::kSharingViolation;
       return nullptr;
     }
@@ -308,8 +305,8 @@ class HidapiBackend : public DeviceBackend {
       *error = OpenError(errno);
       return nullptr;
     }
-    // A probe only looks; the machine is taken with its lock.
-    if (mode != OpenMode::kProbe && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // The machine is taken with its lock.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
       *error = errno == EWOULDBLOCK ? LinkError::kLockViolation : LinkError::kGenFailure;
       ::close(fd);
       return nullptr;
@@ -353,7 +350,7 @@ class HidapiBackend : public DeviceBackend {
 
 }  // namespace
 
-std::unique_ptr<DeviceBackend> MakeHidapiBackend() {
+std::unique_ptr<HidBackend> MakeHidapiBackend() {
   return std::make_unique<HidapiBackend>();
 }
 

@@ -28,12 +28,12 @@ void Reactor::Install() {
   qclock::SetAlertableWaiter(this);
 }
 
-bool Reactor::StartRead(DeviceHandle* handle, uint8_t* buffer, uint32_t size,
+bool Reactor::StartRead(PolledDevice* handle, uint8_t* buffer, uint32_t size,
                         Overlapped* overlapped, CompletionRoutine routine, LinkError* error) {
   return Start({handle, false, buffer, size, overlapped, routine}, error);
 }
 
-bool Reactor::StartWrite(DeviceHandle* handle, const uint8_t* buffer, uint32_t size,
+bool Reactor::StartWrite(PolledDevice* handle, const uint8_t* buffer, uint32_t size,
                          Overlapped* overlapped, CompletionRoutine routine, LinkError* error) {
   // The buffer is only read; the pending record keeps one pointer type for both directions.
   return Start({handle, true, const_cast<uint8_t*>(buffer), size, overlapped, routine}, error);
@@ -42,7 +42,7 @@ bool Reactor::StartWrite(DeviceHandle* handle, const uint8_t* buffer, uint32_t s
 bool Reactor::Start(const Pending& op, LinkError* error) {
   LinkError scratch = LinkError::kSuccess;
   if (error == nullptr) error = &scratch;
-  if (op.handle == nullptr || !op.handle->SupportsCompletionRoutines()) {
+  if (op.handle == nullptr) {
     *error = LinkError::kInvalidHandle;
     return false;
   }
@@ -71,7 +71,7 @@ bool Reactor::Start(const Pending& op, LinkError* error) {
   return true;
 }
 
-int Reactor::Cancel(DeviceHandle* handle) {
+int Reactor::Cancel(PolledDevice* handle) {
   int cancelled = 0;
   for (auto it = pending_.begin(); it != pending_.end();) {
     if (it->handle == handle) {
@@ -86,7 +86,7 @@ int Reactor::Cancel(DeviceHandle* handle) {
   return cancelled;
 }
 
-bool Reactor::HasPending(const DeviceHandle* handle, bool write) const {
+bool Reactor::HasPending(const PolledDevice* handle, bool write) const {
   return std::any_of(pending_.begin(), pending_.end(),
                      [&](const Pending& p) { return p.handle == handle && p.write == write; }) ||
          std::any_of(done_.begin(), done_.end(),
