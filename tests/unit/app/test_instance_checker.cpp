@@ -1,7 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -13,6 +10,7 @@
 #include <QWidget>
 
 #include "InstanceChecker.h"
+#include "StaleLocalSocket.h"
 
 namespace {
 
@@ -60,23 +58,14 @@ TEST(InstanceCheckerTest, NoOtherCopyMeansNothingToActivateOrClose) {
 TEST(InstanceCheckerTest, ACrashedCopyDoesNotLockTheOperatorOut) {
   QTemporaryDir dir;
   const QString socket_path = QDir(dir.path()).filePath("CInstanceChecker_MMF_Quadrelle");
-  // What a crashed copy leaves: its lock file naming a process that is gone, and its socket file
-  // with nobody listening.
+  // What a crashed copy leaves: its lock file naming a process that is gone, and (on POSIX) its
+  // socket file with nobody listening.
   {
     QFile lock(socket_path + ".lock");
     ASSERT_TRUE(lock.open(QIODevice::WriteOnly));
     lock.write("999999\nquadrelle\n" + QHostInfo::localHostName().toUtf8() + "\n");
   }
-  {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    const QByteArray path = socket_path.toUtf8();
-    ASSERT_LT(static_cast<size_t>(path.size()), sizeof addr.sun_path);
-    memcpy(addr.sun_path, path.constData(), path.size());
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ::close(fd);
-  }
+  ASSERT_TRUE(LeaveStaleLocalSocket(socket_path.toStdString()));
   CInstanceChecker next("Quadrelle", dir.path());
   EXPECT_FALSE(next.IsOtherInstanceRunning());
   QWidget window;

@@ -1,12 +1,13 @@
 // Version strings: the numbers, the test mark, the build stamp and the operator's short text.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "ScopedEnvironment.h"
 #include "version.h"
 
 namespace {
@@ -15,18 +16,11 @@ namespace {
 class VersionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const char* tz = std::getenv("TZ");
-    had_tz_ = tz != nullptr;
-    if (had_tz_) old_tz_ = tz;
-    setenv("TZ", "UTC", 1);
+    tz_ = std::make_unique<ScopedEnvironment>("TZ", "UTC");
     tzset();
   }
   void TearDown() override {
-    if (had_tz_) {
-      setenv("TZ", old_tz_.c_str(), 1);
-    } else {
-      unsetenv("TZ");
-    }
+    tz_.reset();
     tzset();
   }
   static std::vector<int> Numbers(const VersionRecord& r) {
@@ -39,8 +33,7 @@ class VersionTest : public ::testing::Test {
   }
 
  private:
-  bool had_tz_ = false;
-  std::string old_tz_;
+  std::unique_ptr<ScopedEnvironment> tz_;
 };
 
 TEST_F(VersionTest, ReleaseString) {

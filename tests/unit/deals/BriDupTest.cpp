@@ -1,13 +1,13 @@
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "BriDup.h"
 #include "DealFileFixture.h"
+#include "SpecialFiles.h"
+#include "TestSystem.h"
 
 namespace {
 
@@ -131,7 +131,10 @@ TEST_F(DealFileTest, OneBadDealDiscardsTheWholeFile) {
 
 TEST_F(DealFileTest, RefusedFilesLeaveTheSetAsItWas) {
   std::filesystem::create_directories(dir_ / "folder.bri");
-  ASSERT_EQ(mkfifo((dir_ / "pipe.dup").c_str(), 0600), 0);  // opening it must not hang
+  // Opening the FIFO must not hang.
+  if (!kTestSystemIsWindows) {
+    ASSERT_TRUE(MakeFifo((dir_ / "pipe.dup").string()));
+  }
   const struct {
     const char* name;
     size_t size;
@@ -153,6 +156,7 @@ TEST_F(DealFileTest, RefusedFilesLeaveTheSetAsItWas) {
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.name);
+    if (c.name == std::string_view("pipe.dup") && kTestSystemIsWindows) continue;  // POSIX's
     std::string path = (dir_ / c.name).string();
     if (c.size > 0) path = Write(c.name, std::string(c.size, '1'));
     DealSet deals = PreviousSet();
@@ -199,9 +203,10 @@ TEST_F(DealFileTest, EmptyFileLoadsAsAnEmptySet) {
 }
 
 TEST_F(DealFileTest, UnreadableFileIsRefused) {
-  if (geteuid() == 0) GTEST_SKIP() << "root reads every file";
+  QUADRELLE_SKIP_ON_WINDOWS("a file is made unreadable by its POSIX mode bits");
+  if (RunningAsRoot()) GTEST_SKIP() << "root reads every file";
   const std::string path = Write("locked.bri", Record(OrderedDeal(), 128));
-  ASSERT_EQ(chmod(path.c_str(), 0), 0);
+  ASSERT_TRUE(MakeUnreadable(path));
   DealSet deals = PreviousSet();
   TraceCapture capture;
   EXPECT_FALSE(LoadDealFile(path.c_str(), deals));
@@ -212,7 +217,9 @@ TEST_F(DealFileTest, UnreadableFileIsRefused) {
 TEST_F(DealFileTest, FileOfFourGibibytesIsRefusedWithoutReadingIt) {
   // A sparse file: no disk space used. Its size does not fit the 32 bits the size is taken in.
   const std::string path = Write("huge.bri", "");
-  if (truncate(path.c_str(), (int64_t{1} << 32) + 128) != 0) GTEST_SKIP() << "no sparse files";
+  std::error_code error;
+  std::filesystem::resize_file(path, (uint64_t{1} << 32) + 128, error);
+  if (error) GTEST_SKIP() << "no sparse files";
   for (Reader reader : {LoadDealFile, ReadBriFile}) {
     DealSet deals = PreviousSet();
     TraceCapture capture;

@@ -2,11 +2,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,6 +11,8 @@
 
 #include "Deal.h"
 #include "DealFiles.h"
+#include "RunProgram.h"
+#include "ScratchFolder.h"
 #include "log.h"
 
 // The deal with cards 1..52 in order: North the spades, East the hearts, South the diamonds.
@@ -44,9 +43,8 @@ inline std::string Record(const Deal& deal, size_t record_size, char filler = 'x
 class DealFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "deals-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    dir_ = MakeScratchFolder("deals");
+    ASSERT_FALSE(dir_.empty());
     TraceSetStandardOutput(nullptr);
   }
   void TearDown() override {
@@ -75,12 +73,10 @@ class ToolTest : public DealFileTest {
   int Run(const std::string& arguments) {
     const std::string out = Path("stdout");
     const std::string err = Path("stderr");
-    const std::string command =
-        std::string("'") + program_ + "' " + arguments + " >" + out + " 2>" + err;
-    const int status = std::system(command.c_str());
-    out_ = Contents(out);
-    err_ = Contents(err);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    const int status = RunProgram(program_, arguments, out, err);
+    out_ = CapturedText(out);
+    err_ = CapturedText(err);
+    return status;
   }
   static std::string Contents(const std::string& path) {
     std::ostringstream text;

@@ -1,6 +1,7 @@
 #include "DealFileFixture.h"
 #include "DealFormat.h"
 #include "DealSet.h"
+#include "TestSystem.h"
 
 namespace {
 
@@ -48,7 +49,7 @@ void PrintCriticalMessage(const char* message) {
 void ReadOutside(size_t index) {
   TraceCapture capture;  // makes the log record statements although it was never started
   TraceSetCriticalHandler(PrintCriticalMessage);
-  TraceSetFileName("/dev/null");  // where the critical line dumps the history
+  TraceSetFileName(kNullDevice);  // where the critical line dumps the history
   DealSet set;
   set.push_back(OrderedDeal());
   const DealSet& view = set;

@@ -154,18 +154,20 @@ TEST_F(DealFileTest, SetsStartingAtALaterBoardCarryItsNumbers) {
 }
 
 TEST_F(DealFileTest, WriteFailuresAreReportedAndLeaveNoPartOfTheFile) {
+  QUADRELLE_SKIP_WITHOUT_FULL_DISC();
   const DealSet deals = ShuffledDeals(100);  // 12,800 bytes as BRI
   const std::filesystem::path cut = dir_ / "cut.bri";
   TraceCapture capture;
-  EXPECT_FALSE(WriteDealFile((dir_ / "none" / "a.pbn").c_str(), deals, DealFileKind::kPbn));
-  EXPECT_FALSE(WriteDealFile(dir_.c_str(), deals, DealFileKind::kPbn));
+  EXPECT_FALSE(
+      WriteDealFile((dir_ / "none" / "a.pbn").string().c_str(), deals, DealFileKind::kPbn));
+  EXPECT_FALSE(WriteDealFile(dir_.string().c_str(), deals, DealFileKind::kPbn));
 
   // A file size limit stops the write part way, as a full disc does.
   bool written;
   {
     FullDisc full(4096);
     ASSERT_TRUE(full.ok());
-    written = WriteDealFile(cut.c_str(), deals, DealFileKind::kBri);
+    written = WriteDealFile(cut.string().c_str(), deals, DealFileKind::kBri);
   }
   EXPECT_FALSE(written);
   EXPECT_FALSE(std::filesystem::exists(cut));
@@ -173,7 +175,7 @@ TEST_F(DealFileTest, WriteFailuresAreReportedAndLeaveNoPartOfTheFile) {
   // A deal that lost a card is not written at all.
   DealSet broken = deals;
   broken[1].cards[5] = broken[1].cards[6];
-  EXPECT_FALSE(WriteDealFile(cut.c_str(), broken, DealFileKind::kDup));
+  EXPECT_FALSE(WriteDealFile(cut.string().c_str(), broken, DealFileKind::kDup));
   EXPECT_FALSE(std::filesystem::exists(cut));
 
   EXPECT_EQ(capture.Texts('W'),

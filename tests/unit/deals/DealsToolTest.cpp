@@ -191,6 +191,7 @@ TEST_F(DealsToolTest, GenerateRefusesBadValuesAndLeavesNoFile) {
 }
 
 TEST_F(DealsToolTest, FullDiscLeavesTheOldFileEvenWhenItIsTheInput) {
+  QUADRELLE_SKIP_WITHOUT_FULL_DISC();
   std::string records;
   for (int i = 0; i < 16; ++i) records += Record(i % 2 ? OrderedDeal() : DealtRoundDeal(), 128);
   ASSERT_EQ(Run("--write pbn " + Path("set.pbn") + " " + Write("set.bri", records)), 0);

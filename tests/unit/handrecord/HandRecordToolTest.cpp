@@ -10,6 +10,7 @@
 #include "DealWrite.h"
 #include "Fingerprint.h"
 #include "HandRecordDeals.h"
+#include "TestSystem.h"
 
 namespace {
 
@@ -73,6 +74,14 @@ TEST_F(HandRecordToolTest, WritesThePrintedRecordAndThePbnFile) {
   ASSERT_EQ(Run(file + " --pdf " + Path("night.pdf") + " --pbn " + Path("night-dd.pbn")), 0)
       << err_;
   EXPECT_EQ(out_ + err_, "");
+  DealSet deals;
+  std::vector<int> numbers;
+  ASSERT_TRUE(LoadNumberedDealFile(Path("night-dd.pbn").c_str(), deals, &numbers));
+  EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+  EXPECT_EQ(deals[6], DealOf(kClubsWithWest));
+  EXPECT_NE(Contents(Path("night-dd.pbn")).find("[ParContract \"N 7NT\"]"), std::string::npos);
+
+  QUADRELLE_SKIP_ON_WINDOWS("the PDF is read back with poppler's pdftotext, a Linux program");
   const std::string text = PdfText(Path("night.pdf"));
   ASSERT_NE(text, "") << "pdftotext could not read the PDF";
   // In the order it is drawn: the board, the hands North, West, East and South (suit symbols,
@@ -106,13 +115,6 @@ TEST_F(HandRecordToolTest, WritesThePrintedRecordAndThePbnFile) {
     EXPECT_NE(text.find(expected), std::string::npos) << expected << "\nin:\n" << text;
   }
   EXPECT_EQ(text.find("Board 8"), std::string::npos);
-
-  DealSet deals;
-  std::vector<int> numbers;
-  ASSERT_TRUE(LoadNumberedDealFile(Path("night-dd.pbn").c_str(), deals, &numbers));
-  EXPECT_EQ(numbers, (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
-  EXPECT_EQ(deals[6], DealOf(kClubsWithWest));
-  EXPECT_NE(Contents(Path("night-dd.pbn")).find("[ParContract \"N 7NT\"]"), std::string::npos);
 }
 
 // A seeded set's record carries the seed's commitment, once the seed is shown to make every board

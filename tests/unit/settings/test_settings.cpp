@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QSettings>
 #include <climits>
@@ -10,7 +9,9 @@
 
 #include "FirstStart.h"
 #include "RunSections.h"
+#include "ScratchFolder.h"
 #include "Settings.h"
+#include "TestSystem.h"
 #include "log.h"
 
 namespace fs = std::filesystem;
@@ -21,11 +22,8 @@ namespace {
 class SettingsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("quadrelle-settings-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    dir_ = MakeScratchFolder("quadrelle-settings");
+    ASSERT_FALSE(dir_.empty());
     TraceSetStandardOutput(nullptr);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(dir_.string()));
@@ -93,6 +91,7 @@ TEST_F(SettingsTest, TextsRoundTrip) {
 }
 
 TEST_F(SettingsTest, ValuesSurviveInTheStoreFileBySection) {
+  QUADRELLE_SKIP_ON_WINDOWS("the store there is the registry, not this INI file");
   ASSERT_TRUE(WriteSettingInt("Windowspos", "102_X", 40));
   ASSERT_TRUE(WriteSettingString("CardDistribution", "Filename", "/tmp/x.bri"));
   const std::string file = ReadStoreFile();
@@ -103,6 +102,7 @@ TEST_F(SettingsTest, ValuesSurviveInTheStoreFileBySection) {
 }
 
 TEST_F(SettingsTest, ValuesThatAreNotOfTheAskedTypeYieldTheDefault) {
+  QUADRELLE_SKIP_ON_WINDOWS("the store there is the registry, not this INI file");
   WriteStoreFile(
       "[Parameters]\n"
       "word=abc\n"
@@ -131,6 +131,7 @@ TEST_F(SettingsTest, ValuesThatAreNotOfTheAskedTypeYieldTheDefault) {
 }
 
 TEST_F(SettingsTest, AWriteThatCannotReachTheStoreIsReportedAndLeavesNoTrace) {
+  QUADRELLE_SKIP_ON_WINDOWS("the store there is the registry, not this INI file");
   ASSERT_TRUE(WriteSettingInt("Split", "SplitCount", 1));
   // A folder where the store file must go: no rename or write can replace it, even as root.
   fs::remove(StoreFile());
@@ -148,6 +149,7 @@ TEST_F(SettingsTest, AWriteThatCannotReachTheStoreIsReportedAndLeavesNoTrace) {
 }
 
 TEST_F(SettingsTest, AStoreFileWithUnreadableLinesStillTakesNewValues) {
+  QUADRELLE_SKIP_ON_WINDOWS("the store there is the registry, not this INI file");
   WriteStoreFile("[Parameters\n\x01\x02garbage\n=x\n[]\nstopcard=1\n");
   EXPECT_TRUE(WriteSettingInt("Parameters", "SortOrder", 2));
   EXPECT_EQ(ReadSettingInt("Parameters", "SortOrder", 9), 2);
@@ -180,6 +182,7 @@ TEST_F(SettingsTest, FirstStartDefaultsFillOnlyAnEmptyStore) {
 // Two windows for two machines and one without a machine: each keeps its file and copies, the
 // parameters are the same for all, and the store without a machine looks as it always did.
 TEST_F(SettingsTest, RunValuesArePerMachineAndParametersShared) {
+  QUADRELLE_SKIP_ON_WINDOWS("the store there is the registry, not this INI file");
   const struct {
     const char* machine;
     const char* file;
