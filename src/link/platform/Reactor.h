@@ -3,6 +3,13 @@
 // the link expects of overlapped I/O with completion routines. It is the process's
 // qclock::AlertableWaiter: qclock::SleepEx(ms, true) waits here.
 //
+// Two kinds of transfer meet here. Polled devices (PolledDevice) are tried by the reactor when
+// they start and in every alertable sleep. Devices the system itself finishes (Windows: the
+// emulator's named pipes through ReadFileEx / WriteFileEx) report through Finished from the
+// system's completion routine, which runs in the system's alertable wait; their routines then
+// run like any other, in this reactor's next alertable sleep. The system's part (how the sleep
+// waits for devices: poll on POSIX, alertable SleepEx on Windows) is in its folder.
+//
 // One thread only: the reactor, its handles and their routines belong to the thread that runs
 // the link.
 #pragma once
@@ -32,9 +39,14 @@ class Reactor : public qclock::AlertableWaiter {
   int Cancel(PolledDevice* handle);
   // True while a transfer of that direction is pending or finished with its routine not yet
   // run: a handle has at most one of each.
-  bool HasPending(const PolledDevice* handle, bool write) const;
-  // Drops completions not yet run whose record is `overlapped` (its owner is going away).
+  bool HasPending(const CompletionDevice* handle, bool write) const;
+  // Drops completions not yet run whose record is `overlapped` (its owner is going away), also
+  // those the system has not reported yet.
   void Discard(const Overlapped* overlapped);
+  // A transfer the system finished itself: its routine runs at the next alertable sleep.
+  // `handle` only identifies the device (for HasPending); it may be gone already. Never blocks.
+  void Finished(const CompletionDevice* handle, bool write, CompletionRoutine routine,
+                LinkError error, uint32_t bytes, Overlapped* overlapped);
 
   // Waits up to `ms` on the pending transfers' devices; runs the completion routines that are
   // due and returns qclock::kWaitIoCompletion once any ran, else 0 when the time is up. Blocks
@@ -56,7 +68,7 @@ class Reactor : public qclock::AlertableWaiter {
     CompletionRoutine routine;
   };
   struct Done {
-    const PolledDevice* handle;
+    const CompletionDevice* handle;
     bool write;
     CompletionRoutine routine;
     LinkError error;
@@ -69,7 +81,11 @@ class Reactor : public qclock::AlertableWaiter {
   void Sweep();
   // Runs the routines that were due when it was called; true when any ran.
   bool RunDone();
-  // Waits at most `ms` for a device to become ready.
+  // How long the polled devices let a wait last, at most `ms`: 0 when one is due, 1 ms for
+  // a device that cannot tell. Devices `waited` says the system waits on itself do not count.
+  uint32_t PolledTimeout(uint32_t now, uint32_t ms,
+                         bool (*waited)(const PolledDevice*) = nullptr) const;
+  // Waits at most `ms` for a device to become ready (the system's folder).
   void WaitForDevices(uint32_t ms);
 
   std::vector<Pending> pending_;
