@@ -193,6 +193,9 @@ UsbInterface* OpenEmuDevice(const MachineFilter& which) {
         case qplatform::EmulatorLink::ListenResult::kListenFailed:
           TRACE('T', "ConnectNamedPipe failed with %d.\n", static_cast<int>(error.number));
           continue;
+        case qplatform::EmulatorLink::ListenResult::kEventFailed:
+          TRACE('T', "CreateEvent failed with %d.\n", static_cast<int>(error.number));
+          continue;
       }
     }
     qsys::SysError accept_error;

@@ -46,7 +46,9 @@ std::unique_ptr<HidBackend> MakeHid() {
 }
 
 std::unique_ptr<BulkBackend> MakeBulk() {
-#if QUADRELLE_WITH_LIBUSB
+#if QUADRELLE_WITH_SETUPDI
+  return MakeSetupDiBackend();
+#elif QUADRELLE_WITH_LIBUSB
   return MakeLibusbBackend();
 #else
   return std::make_unique<NoBulkDevices>();

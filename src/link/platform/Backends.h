@@ -46,6 +46,11 @@ std::string BulkDevicePath(uint16_t vendor, uint16_t product, const std::string&
 // destroyed.
 std::unique_ptr<BulkBackend> MakeLibusbBackend();
 
+// The bulk backend over the maker's driver on Windows (SetupDi, CreateFile on the two pipes),
+// in builds with QUADRELLE_WITH_SETUPDI; see win/BulkBackend.cpp. Listing never waits on a
+// device; opening a pipe waits only for the driver. The caller owns the backend.
+std::unique_ptr<BulkBackend> MakeSetupDiBackend();
+
 // Installs a backend set for the lifetime of a scope (tests).
 class ScopedBackends {
  public:

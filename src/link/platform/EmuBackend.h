@@ -2,11 +2,14 @@
 // message is one 65-byte packet record in both directions. The program is the serving side; a
 // connected client is driven like a HID machine, through completion routines.
 //
-// The channels live in $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else /tmp, private to
-// the user, so no other user can pose as a machine. Whether a running program holds a slot is
-// seen without ever connecting to it. How a slot is made (posix: a Unix-domain seqpacket
-// socket beside a lock file) is the system's folder's business; failures come back as the
-// platform's SysError, whose number the trace prints.
+// The channels are private to the user, so no other user can pose as a machine. POSIX: they
+// live in $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else /tmp. Windows: they are the
+// named pipes \\.\pipe\tppipe00 to 09 (the "directory" is \\.\pipe; $QUADRELLE_EMULATOR_DIR
+// or a folder given to the constructor names a subfolder of it, so tests get slots of their
+// own). Whether a running program holds a slot is seen without ever connecting to it. How a
+// slot is made (posix: a Unix-domain seqpacket socket beside a lock file; Windows: a named pipe
+// whose first instance holds the name) is the system's folder's business; failures come back
+// as the platform's SysError, whose number the trace prints.
 //
 // Nothing here waits for a client: the device search asks each slot in turn. `slot` is 0 to
 // kSlots - 1 in every call.
@@ -37,13 +40,15 @@ class EmulatorLink {
   const std::string& Directory() const { return directory_; }
   // The channel a machine connects to: the directory and "tppipe00" to "tppipe09".
   std::string SlotPath(int slot) const;
-  // The slot's lock file, held while this program listens on the slot.
+  // The slot's lock file, held while this program listens on the slot (Windows: the pipe
+  // itself, whose first instance holds the name).
   std::string LockPath(int slot) const;
 
   enum class ListenResult {
     kListening,     // the slot listens (now or already)
     kOpenFailed,    // no channel: the directory, the name, a live channel or another file there
     kListenFailed,  // the channel was made but cannot listen; its file is removed again
+    kEventFailed,   // the channel's wait for a client could not be set up (Windows: its event)
   };
   // True while the slot has a listening channel.
   bool Listening(int slot) const;

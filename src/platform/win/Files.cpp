@@ -7,33 +7,13 @@
 #include <algorithm>
 #include <string>
 
+#include "LastError.h"
+
 namespace qsys {
 namespace {
 
-Fault FaultOf(DWORD number) {
-  switch (number) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-      return Fault::kNotFound;
-    case ERROR_DIRECTORY:
-      return Fault::kNotAFile;
-    case ERROR_ACCESS_DENIED:
-      return Fault::kAccessDenied;
-    case ERROR_INVALID_NAME:
-    case ERROR_INVALID_PARAMETER:
-      return Fault::kInvalid;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-      return Fault::kInUse;
-    default:
-      return Fault::kOther;
-  }
-}
-
 bool FailWith(DWORD number, SysError* error) {
-  if (error != nullptr) *error = SysError{FaultOf(number), static_cast<uint32_t>(number)};
+  if (error != nullptr) *error = LastErrorFailure(number);
   SetLastError(number);
   return false;
 }
