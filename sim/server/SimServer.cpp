@@ -1,13 +1,5 @@
 #include "SimServer.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
-#include "SimSlot.h"
-
 namespace qsim {
 namespace {
 
@@ -20,27 +12,19 @@ bool Due(uint32_t now, uint32_t at) {
 SimServer::SimServer(SimState& state, LogSink log)
     : state_(state), packets_(state, std::move(log)) {}
 
-SimServer::~SimServer() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-  }
-}
+SimServer::~SimServer() = default;
 
-void SimServer::Attach(int fd) {
-  if (fd_ >= 0) {
-    ::close(fd_);
-  }
-  fd_ = fd;
+void SimServer::Attach(std::unique_ptr<SlotChannel> channel) {
+  channel_ = std::move(channel);
   unsent_.clear();
   packets_.Reset();
 }
 
 void SimServer::Disconnect(const std::string& why) {
-  if (fd_ < 0) {
+  if (!channel_) {
     return;
   }
-  ::close(fd_);
-  fd_ = -1;
+  channel_.reset();
   unsent_.clear();
   packets_.Reset();
   packets_.Log("-- disconnected: " + why);
@@ -64,51 +48,52 @@ int SimServer::NextWakeMs(uint32_t now) const {
   if (packets_.HasOutput()) {
     consider(packets_.NextDue());
   }
-  if (fd_ < 0 && packets_.HeldAway(now)) {
+  if (!channel_ && packets_.HeldAway(now)) {
     consider(packets_.ReplugAt());
   }
   return wake;
 }
 
 bool SimServer::PlugInto(const std::string& path, uint32_t now) {
-  if (fd_ >= 0 || !WantsConnection(now)) {
+  if (channel_ || !WantsConnection(now)) {
     return false;
   }
-  const int fd = ConnectSlot(path);
-  if (fd < 0) {
+  std::string why;
+  std::unique_ptr<SlotChannel> channel = SlotChannel::Connect(path, &why);
+  if (!channel) {
     if (!waiting_logged_) {
-      packets_.Log("-- waiting for " + path + " (" + std::strerror(errno) + ")");
+      packets_.Log("-- waiting for " + path + " (" + why + ")");
       waiting_logged_ = true;
     }
     return false;
   }
-  Attach(fd);
+  Attach(std::move(channel));
   waiting_logged_ = false;
   packets_.Log("-- connected to " + path);
   return true;
 }
 
 void SimServer::Pump(uint32_t now) {
-  if (fd_ >= 0 && !state_.link.plugged) {
+  if (channel_ && !state_.link.plugged) {
     Disconnect("unplugged");
   }
-  while (fd_ >= 0) {
+  while (channel_) {
     PacketRecord record;
-    const ssize_t got = ::recv(fd_, record.bytes, sizeof record.bytes, MSG_DONTWAIT);
-    if (got < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      if (errno != EAGAIN && errno != EWOULDBLOCK) {
-        Disconnect(std::string("read failed: ") + std::strerror(errno));
-      }
+    size_t got = 0;
+    std::string why;
+    const SlotChannel::Io io = channel_->Receive(record.bytes, sizeof record.bytes, &got, &why);
+    if (io == SlotChannel::Io::kAgain) {
       break;
     }
-    if (got == 0) {
+    if (io == SlotChannel::Io::kFailed) {
+      Disconnect("read failed: " + why);
+      break;
+    }
+    if (io == SlotChannel::Io::kClosed) {
       Disconnect("the program closed the link");
       break;
     }
-    if (static_cast<size_t>(got) != kPacketRecordSize) {
+    if (got != kPacketRecordSize) {
       packets_.Log("!! ignored a message of " + std::to_string(got) + " bytes");
       continue;
     }
@@ -118,7 +103,7 @@ void SimServer::Pump(uint32_t now) {
 }
 
 void SimServer::Flush(uint32_t now) {
-  if (fd_ < 0) {
+  if (!channel_) {
     return;
   }
   for (const PacketServer::Output& output : packets_.TakeDue(now)) {
@@ -131,14 +116,16 @@ void SimServer::Flush(uint32_t now) {
                                  : "unplugged in the middle of a reply");
       return;
     }
-    const ssize_t sent =
-        ::send(fd_, output.record.bytes, sizeof output.record.bytes, MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (sent < 0) {
-      if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-        Disconnect(std::string("write failed: ") + std::strerror(errno));
-        return;
-      }
+    std::string why;
+    const SlotChannel::Io io =
+        channel_->Send(output.record.bytes, sizeof output.record.bytes, &why);
+    if (io == SlotChannel::Io::kAgain) {
       break;  // the program is not reading; the rest goes on a later pump
+    }
+    if (io != SlotChannel::Io::kDone) {
+      Disconnect(io == SlotChannel::Io::kClosed ? "the program closed the link"
+                                                : "write failed: " + why);
+      return;
     }
     ++sent_count;
   }

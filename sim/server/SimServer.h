@@ -1,12 +1,14 @@
-// Puts the packet protocol on one connected emulator socket (SOCK_SEQPACKET, one 65-byte
-// packet record per message). Nothing here blocks: Pump() reads what has arrived, answers it
-// and sends what is due, so the server runs inside a poll loop without threads.
+// Puts the packet protocol on one connected emulator slot (SlotChannel.h: one 65-byte packet
+// record per message). Nothing here blocks: Pump() reads what has arrived, answers it and sends
+// what is due, so the server runs inside a wait loop without threads.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "SimPackets.h"
+#include "SlotChannel.h"
 
 namespace qsim {
 
@@ -19,17 +21,19 @@ class SimServer {
   SimServer(const SimServer&) = delete;
   SimServer& operator=(const SimServer&) = delete;
 
-  // Takes over a connected socket (closed by the server). Replaces any earlier connection.
-  void Attach(int fd);
-  bool Connected() const { return fd_ >= 0; }
-  int fd() const { return fd_; }
+  // Takes over a connected channel (closed by the server). Replaces any earlier connection.
+  void Attach(std::unique_ptr<SlotChannel> channel);
+  bool Connected() const { return channel_ != nullptr; }
+  // The connection, for a caller's wait (shared: a Disconnect during the wait leaves it whole
+  // until the caller lets it go); nullptr while not connected.
+  std::shared_ptr<SlotChannel> channel() const { return channel_; }
   // Closes the connection, dropping whatever was still to be sent.
   void Disconnect(const std::string& why);
   // False while the machine is unplugged, by the operator or for a while after an unplugging
   // fault; a caller that makes connections waits for true.
   bool WantsConnection(uint32_t now) const;
 
-  // Plugs into the slot socket at `path` when not connected and the machine wants to be;
+  // Plugs into the slot at `path` when not connected and the machine wants to be;
   // true when a new connection was made. Says once in the log that it waits for the slot.
   bool PlugInto(const std::string& path, uint32_t now);
 
@@ -44,7 +48,7 @@ class SimServer {
 
   SimState& state_;
   PacketServer packets_;
-  int fd_ = -1;
+  std::shared_ptr<SlotChannel> channel_;
   bool waiting_logged_ = false;
   // Output taken from the protocol that the socket would not take yet.
   std::vector<PacketServer::Output> unsent_;

@@ -1,7 +1,5 @@
 #include "SlotThread.h"
 
-#include <poll.h>
-
 #include <chrono>
 
 namespace qsim {
@@ -43,15 +41,18 @@ void SlotThread::Run() {
     server_ = &server;
   }
   while (!stop_) {
-    int fd = -1;
+    std::shared_ptr<SlotChannel> channel;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       server.PlugInto(path_, Now());
       server.Pump(Now());
-      fd = server.fd();
+      channel = server.channel();
     }
-    pollfd p{fd, POLLIN, 0};
-    ::poll(&p, fd >= 0 ? 1 : 0, 2);
+    if (channel) {
+      channel->Wait(2);
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
   }
   std::lock_guard<std::mutex> lock(mutex_);
   server_ = nullptr;

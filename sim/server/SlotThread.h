@@ -18,7 +18,7 @@ namespace qsim {
 
 class SlotThread {
  public:
-  // Starts serving a machine with `options` on the slot socket at `path`. The server's log lines
+  // Starts serving a machine with `options` on the slot at `path`. The server's log lines
   // go to `log` (none when empty), on the thread and never during a WithState.
   SlotThread(MachineOptions options, std::string path, LogSink log = {});
   // Stops and joins the thread; the connection closes with its server.

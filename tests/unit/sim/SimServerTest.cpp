@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -11,24 +9,19 @@
 namespace qsim {
 namespace {
 
-// The program's end of a socket pair, speaking the packet format directly.
+// The program's end of a connected pair of slot channels, speaking the packet format directly.
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, fds), 0);
-    host_ = fds[0];
-    server_.Attach(fds[1]);
-  }
-  void TearDown() override {
-    if (host_ >= 0) {
-      ::close(host_);
-    }
+    auto [host, machine] = SlotChannel::Pair();
+    ASSERT_NE(host, nullptr);
+    host_ = std::move(host);
+    server_.Attach(std::move(machine));
   }
 
   void Send(const PacketRecord& record) {
-    ASSERT_EQ(::send(host_, record.bytes, sizeof record.bytes, MSG_NOSIGNAL),
-              static_cast<ssize_t>(kPacketRecordSize));
+    std::string why;
+    ASSERT_EQ(host_->Send(record.bytes, sizeof record.bytes, &why), SlotChannel::Io::kDone) << why;
   }
 
   // Everything that has arrived; `closed` tells whether the machine went away.
@@ -36,13 +29,15 @@ class ServerTest : public ::testing::Test {
     std::vector<PacketRecord> packets;
     for (;;) {
       PacketRecord record;
-      const ssize_t got = ::recv(host_, record.bytes, sizeof record.bytes, MSG_DONTWAIT);
-      if (got == static_cast<ssize_t>(kPacketRecordSize)) {
+      size_t got = 0;
+      std::string why;
+      const SlotChannel::Io io = host_->Receive(record.bytes, sizeof record.bytes, &got, &why);
+      if (io == SlotChannel::Io::kDone && got == kPacketRecordSize) {
         packets.push_back(record);
         continue;
       }
       if (closed != nullptr) {
-        *closed = got == 0;
+        *closed = io == SlotChannel::Io::kClosed;
       }
       return packets;
     }
@@ -85,7 +80,7 @@ class ServerTest : public ::testing::Test {
   SimState state_{Options()};
   std::vector<std::string> log_;
   SimServer server_{state_, [this](const std::string& line) { log_.push_back(line); }};
-  int host_ = -1;
+  std::unique_ptr<SlotChannel> host_;
 };
 
 TEST_F(ServerTest, AliveIsTakenSilently) {
@@ -172,7 +167,7 @@ TEST_F(ServerTest, UnpluggingFaultsCloseTheLinkAndPlugInAgainLater) {
     const char* types;
   } cases[] = {{LinkFault::kUnplugBeforeReply, ""}, {LinkFault::kUnplugMidReply, "H D#00"}};
   for (const auto& c : cases) {
-    ::close(host_);
+    host_.reset();
     SetUp();
     state_.link.pending.push_back(c.fault);
     state_.link.replug_ms = 800;
@@ -202,8 +197,7 @@ TEST_F(ServerTest, OperatorUnplugHoldsTheMachineAwayUntilPluggedIn) {
 }
 
 TEST_F(ServerTest, ProgramGoingAwayDisconnects) {
-  ::close(host_);
-  host_ = -1;
+  host_.reset();
   server_.Pump(0);
   EXPECT_FALSE(server_.Connected());
   EXPECT_TRUE(server_.WantsConnection(0));

@@ -11,6 +11,9 @@
 #include <string>
 
 #include "SimSlot.h"
+#include "SlotChannel.h"
+#include "platform/EmuBackend.h"
+#include "posix/ControlSocket.h"
 
 namespace qsim {
 namespace {
@@ -24,6 +27,7 @@ class SlotTest : public ::testing::Test {
   }
   void TearDown() override {
     ::unlink(SlotPath(dir_, 2).c_str());
+    ::unlink((SlotPath(dir_, 2) + ".lock").c_str());
     ::unlink((dir_ + "/ctl").c_str());
     ::unlink((dir_ + "/file").c_str());
     ::rmdir(dir_.c_str());
@@ -50,23 +54,17 @@ TEST_F(SlotTest, DirectoryFollowsTheEnvironment) {
 
 TEST_F(SlotTest, ConnectsOnceTheProgramListens) {
   const std::string path = SlotPath(dir_, 2);
-  EXPECT_EQ(ConnectSlot(path), -1);
-  EXPECT_EQ(errno, ENOENT);
+  std::string why;
+  EXPECT_EQ(SlotChannel::Connect(path, &why), nullptr);
+  EXPECT_FALSE(why.empty());
 
-  const int listener = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strcpy(address.sun_path, path.c_str());
-  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-  ASSERT_EQ(::listen(listener, 1), 0);
-  const int fd = ConnectSlot(path);
-  ASSERT_GE(fd, 0);
-  int type = 0;
-  socklen_t length = sizeof type;
-  ASSERT_EQ(::getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &length), 0);
-  EXPECT_EQ(type, SOCK_SEQPACKET);
-  ::close(fd);
-  ::close(listener);
+  qplatform::EmulatorLink program(dir_);
+  qsys::SysError error;
+  ASSERT_EQ(program.Listen(2, &error), qplatform::EmulatorLink::ListenResult::kListening);
+  EXPECT_FALSE(program.Peek(2, &error));
+  const std::unique_ptr<SlotChannel> channel = SlotChannel::Connect(path, &why);
+  ASSERT_NE(channel, nullptr) << why;
+  EXPECT_TRUE(program.Peek(2, &error));
 }
 
 TEST_F(SlotTest, ControlSocketIsPrivateAndLeavesOtherFilesAlone) {
