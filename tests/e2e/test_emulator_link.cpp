@@ -1,8 +1,7 @@
-// The same run over a real emulator slot: the program's link listens, the simulator's socket
+// The same run over a real emulator slot: the program's link listens, the simulator's slot
 // server plugs in from a thread of its own, and both run on the real clock with the page's
 // own 20 ms timer, as the program and quadrelle-sim do.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include "DealFiles.h"
 #include "MessageBox.h"
 #include "Page_DealMenu.h"
+#include "ScratchFolder.h"
 #include "Settings.h"
 #include "SlotThread.h"
 #include "USBinterface.h"
@@ -30,8 +30,7 @@ class EmulatorSlot : public ::testing::Test {
   static constexpr int kSlot = 3;
 
   EmulatorSlot() {
-    char pattern[] = "/tmp/quadrelle-e2e-XXXXXX";
-    root_ = ::mkdtemp(pattern);
+    root_ = scratch_.path();
     TraceResetForTests();
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
@@ -50,7 +49,6 @@ class EmulatorSlot : public ::testing::Test {
     ConnectionList().clear();
     backends_.reset();
     emulator_.reset();
-    ::rmdir(root_.c_str());
   }
 
   template <class Done>
@@ -62,6 +60,7 @@ class EmulatorSlot : public ::testing::Test {
     return done();
   }
 
+  ScratchFolder scratch_{"quadrelle-e2e"};
   std::string root_;
   qplatform::FakeHidBackend hid_;
   qplatform::FakeBulkBackend bulk_;

@@ -29,3 +29,22 @@ inline std::filesystem::path MakeScratchFolder(const std::string& prefix) {
   }
   return {};
 }
+
+// A scratch folder (MakeScratchFolder) for the life of the object, removed with everything in
+// it when the object goes.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::string& prefix) : path_(MakeScratchFolder(prefix).string()) {}
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // Empty when no folder could be made.
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};

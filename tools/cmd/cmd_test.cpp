@@ -1,13 +1,6 @@
 // quadrelle-cmd against a scripted machine that connects to the first emulator slot.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
-#endif
-
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -19,60 +12,26 @@
 #include "RunProgram.h"
 #include "ScopedEnvironment.h"
 #include "ScratchFolder.h"
-#include "TestSystem.h"
+#include "SimSlot.h"
+#include "SlotMachine.h"
 
 namespace {
 
-#ifndef _WIN32
-// Waits for the tool's slot to appear, connects, and answers until the tool hangs up.
-void ServeMachine(const std::string& path) {
-  const auto start = std::chrono::steady_clock::now();
-  struct stat st;
-  while (::stat(path.c_str(), &st) != 0) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-  // The file appears when the tool binds, a moment before it listens: try again until then.
-  int fd = -1;
-  for (;;) {
-    fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
-    ::close(fd);
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(10)) return;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  uint32_t transmission = 0;
-  PacketRecord p;
-  while (::recv(fd, p.bytes, sizeof p.bytes, 0) == static_cast<ssize_t>(kPacketRecordSize)) {
-    if (PacketTypeOf(p) == PACKET_HEADER) transmission = HeaderTransmission(p);
-    if (PacketTypeOf(p) != PACKET_COMMAND) continue;
-    const std::string command = CommandText(p);
-    std::vector<PacketRecord> reply;
-    if (command == "FIRMWARE") {
-      reply = MakeReply(transmission, "00 V1.2", 7);
-    } else if (command == "STAT") {
-      reply = MakeReply(transmission, "01 busy", 7);
-    } else if (command == "BUTSTAT") {
-      reply = MakeReply(transmission, "40 YES", 6);
-    } else if (command == "FEEDFEEDER") {
-      reply = MakeReply(transmission, "03 feeder empty", 15);
-    } else if (command == "EXERCISE") {
-      reply = MakeReply(transmission, "77 odd", 6);
-    } else {
-      reply = {MakeStatus(3, "Unknown command")};
-    }
-    for (const PacketRecord& r : reply) ::send(fd, r.bytes, kPacketRecordSize, MSG_NOSIGNAL);
-  }
-  ::close(fd);
+// The scripted machine's answers.
+std::vector<PacketRecord> CmdReplies(uint32_t transmission, const std::string& command) {
+  if (command == "FIRMWARE") return MakeReply(transmission, "00 V1.2", 7);
+  if (command == "STAT") return MakeReply(transmission, "01 busy", 7);
+  if (command == "BUTSTAT") return MakeReply(transmission, "40 YES", 6);
+  if (command == "FEEDFEEDER") return MakeReply(transmission, "03 feeder empty", 15);
+  if (command == "EXERCISE") return MakeReply(transmission, "77 odd", 6);
+  return {MakeStatus(3, "Unknown command")};
 }
-#else
-// The scripted machine is a client of the POSIX slots, which are Unix sockets; the cases that
-// need it skip themselves on Windows.
-void ServeMachine(const std::string&) {}
-#endif
+
+// Waits up to 10 s for the tool's slot to appear, connects, and answers until the tool hangs up.
+void ServeMachine(const std::string& path) {
+  SlotMachine machine(path, CmdReplies, 10000);
+  machine.WaitFinished();
+}
 
 class CmdTool : public ::testing::Test {
  protected:
@@ -101,8 +60,7 @@ class CmdTool : public ::testing::Test {
 };
 
 TEST_F(CmdTool, PrintsOneLinePerCommand) {
-  QUADRELLE_SKIP_ON_WINDOWS("the scripted machine is a Unix-socket client");
-  std::thread machine(ServeMachine, dir_ + "/tppipe00");
+  std::thread machine(ServeMachine, qsim::SlotPath(dir_, 0));
   int status = -1;
   const std::string out = RunTool("-emulator --wait 10 FIRMWARE STAT BOGUS", &status);
   machine.join();
@@ -112,8 +70,7 @@ TEST_F(CmdTool, PrintsOneLinePerCommand) {
 
 // Standard output keeps the machine's reply; standard error names the machine's error codes.
 TEST_F(CmdTool, MachineErrorsAreNamedOnStandardError) {
-  QUADRELLE_SKIP_ON_WINDOWS("the scripted machine is a Unix-socket client");
-  std::thread machine(ServeMachine, dir_ + "/tppipe00");
+  std::thread machine(ServeMachine, qsim::SlotPath(dir_, 0));
   int status = -1;
   const std::string errors = dir_ + "/errors";
   const std::string out =
@@ -136,11 +93,10 @@ TEST_F(CmdTool, NoMachineIsExitStatusTwo) {
 
 // The list shows the machine waiting on a slot, takes none, and says when there is none.
 TEST_F(CmdTool, ListShowsOneLinePerMachine) {
-  QUADRELLE_SKIP_ON_WINDOWS("the scripted machine is a Unix-socket client");
-  std::thread machine(ServeMachine, dir_ + "/tppipe04");
+  std::thread machine(ServeMachine, qsim::SlotPath(dir_, 4));
   int status = -1;
   EXPECT_EQ(RunTool("-emulator --wait 1 --list", &status),
-            "46\temulator\t" + dir_ + "/tppipe04\t-\tfree\n");
+            "46\temulator\t" + qsim::SlotPath(dir_, 4) + "\t-\tfree\n");
   EXPECT_EQ(status, 0);
   machine.join();  // the tool hung up on it
   EXPECT_EQ(RunTool("-emulator --wait 0.3 --list", &status), "");

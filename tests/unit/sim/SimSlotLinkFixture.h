@@ -3,7 +3,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <memory>
@@ -12,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "ScratchFolder.h"
 #include "SlotThread.h"
 #include "USBinterface.h"
 #include "log.h"
@@ -27,8 +27,7 @@ class SlotLinkTest : public ::testing::Test {
   static constexpr int kSlot = 5;
 
   SlotLinkTest() {
-    char pattern[] = "/tmp/qsim-slots-XXXXXX";
-    root_ = ::mkdtemp(pattern);
+    root_ = scratch_.path();
     TraceSetStandardOutput(nullptr);
     qplatform::Reactor::Instance().Install();
     ConnectionList().clear();
@@ -36,7 +35,7 @@ class SlotLinkTest : public ::testing::Test {
     StartProgram();
     MachineOptions options;
     options.card_ms = 1;
-    machine_ = std::make_unique<SlotThread>(options, root_ + "/tppipe0" + std::to_string(kSlot),
+    machine_ = std::make_unique<SlotThread>(options, emulator_->SlotPath(kSlot),
                                             [this](const std::string& line) {
                                               std::lock_guard<std::mutex> lock(log_mutex_);
                                               log_.push_back(line);
@@ -46,7 +45,6 @@ class SlotLinkTest : public ::testing::Test {
   ~SlotLinkTest() override {
     machine_.reset();
     StopProgram();
-    ::rmdir(root_.c_str());
   }
 
   // The program's side: the emulator link listens on its slots (the first search makes them).
@@ -116,6 +114,7 @@ class SlotLinkTest : public ::testing::Test {
     return std::find(log_.begin(), log_.end(), line) != log_.end();
   }
 
+  ScratchFolder scratch_{"qsim-slots"};
   std::string root_;
   qplatform::FakeHidBackend hid_;
   qplatform::FakeBulkBackend bulk_;

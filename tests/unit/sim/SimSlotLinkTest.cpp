@@ -2,9 +2,6 @@
 // that the link listens on. The simulator runs on a thread of its own with the real clock, as
 // the separate program would; only paths without time-outs are taken here (the fake-clock
 // tests cover those), so nothing waits long.
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
