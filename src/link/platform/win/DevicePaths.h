@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "LinkError.h"
+#include "platform/LinkError.h"
 
 namespace qplatform {
 

@@ -241,9 +241,13 @@ std::unique_ptr<CompletionDevice> EmulatorLink::TakeClient(int slot) {
 void EmulatorLink::Relisten(int slot) {
   Slot& s = slots_->slot[slot];
   // The handle (if one is still out) keeps its instance until it is closed; the slot makes a
-  // new instance for the next client at the next search.
+  // new instance for the next client now. One that cannot be made is left to the next search,
+  // which tries again and says why.
   s.client.reset();
   s.in_use = false;
+  if (Listening(slot)) return;
+  qsys::SysError ignored;
+  Listen(slot, &ignored);
   if (!Listening(slot)) s.attempted = false;
 }
 
