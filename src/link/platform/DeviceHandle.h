@@ -21,12 +21,16 @@
 //
 // | backend                     | opens                                 | handle type          |
 // |-----------------------------|---------------------------------------|----------------------|
-// | HidBackend: hidapi (hidraw) | Open                                  | HidDevice            |
+// | HidBackend: hidapi (hidraw; | Open                                  | HidDevice            |
+// |   Windows: its own backend) |                                       | (HidapiDevice.h)     |
 // | BulkBackend: libusb-1.0     | Open (path and "\PIPE00" / "\PIPE01") | PipeDevice           |
-// |                             | Probe (bare path: opens, closes)      | none handed out      |
+// |   (Windows: SetupDi and the |                                       |                      |
+// |   maker's driver)           | Probe (bare path: opens, closes)      | none handed out      |
 // | EmulatorLink (EmuBackend.h) | TakeClient                            | CompletionDevice     |
 // |                             |                                       | (posix: PolledDevice |
-// |                             |                                       | and a PollSource)    |
+// |                             |                                       | and a PollSource;    |
+// |                             |                                       | Windows: NativeDevice|
+// |                             |                                       | in win/NativeIo.h)   |
 // | fake HID, fake bulk (tests) | as HID, as bulk                       | HidDevice, PipeDevice|
 // | a build without the library | nothing: it lists no device           | -                    |
 //

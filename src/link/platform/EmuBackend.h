@@ -35,7 +35,8 @@ class EmulatorLink {
   EmulatorLink(const EmulatorLink&) = delete;
   EmulatorLink& operator=(const EmulatorLink&) = delete;
 
-  // $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else "/tmp".
+  // POSIX: $QUADRELLE_EMULATOR_DIR, else $XDG_RUNTIME_DIR, else "/tmp". Windows: \\.\pipe, or
+  // the folder under it that $QUADRELLE_EMULATOR_DIR names.
   static std::string DefaultDirectory();
   const std::string& Directory() const { return directory_; }
   // The channel a machine connects to: the directory and "tppipe00" to "tppipe09".
