@@ -36,7 +36,9 @@ class SlotMachine {
   bool WaitConnected();
   // Blocks until the program hung up (or the machine never connected).
   void WaitFinished();
-  // Pulls the cable: the program sees the hang-up at once.
+  // Pulls the cable: the machine answers nothing more, and the program sees the hang-up within
+  // a few milliseconds (once the machine's thread lets the channel go; at once when the object
+  // is destroyed).
   void HangUp();
   // Sends one message as it is (a malformed record, say).
   void SendRaw(const void* bytes, size_t size);
