@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-#include "DeviceHandle.h"
+#include "platform/DeviceHandle.h"
 
 namespace qplatform {
 
