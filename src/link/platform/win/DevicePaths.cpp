@@ -10,7 +10,7 @@
 namespace qplatform {
 namespace {
 
-const char kHoldPrefix[] = "Global\\Quadrelle.hid.";
+const char kHoldPrefix[] = "Global\\Quadrelle.";
 constexpr size_t kMaxName = MAX_PATH;  // what CreateMutexA takes
 
 uint32_t Fnv1a(const std::string& text) {
@@ -24,14 +24,25 @@ uint32_t Fnv1a(const std::string& text) {
 
 }  // namespace
 
-std::string HidHoldName(const std::string& path) {
+std::string HoldName(const char* kind, const std::string& path) {
   std::string tail;
   for (unsigned char c : path) tail.push_back(c == '\\' ? '/' : static_cast<char>(std::tolower(c)));
-  std::string name = kHoldPrefix + tail;
+  std::string name = kHoldPrefix + std::string(kind) + "." + tail;
   if (name.size() < kMaxName) return name;
   char hash[16];
   std::snprintf(hash, sizeof hash, ".%08x", static_cast<unsigned>(Fnv1a(tail)));
   return name.substr(0, kMaxName - 1 - std::strlen(hash)) + hash;
+}
+
+HANDLE TakeHold(const std::string& name, DWORD* code) {
+  const HANDLE hold = ::CreateMutexA(nullptr, FALSE, name.c_str());
+  *code = ::GetLastError();
+  if (hold != nullptr && *code != ERROR_ALREADY_EXISTS) {
+    *code = ERROR_SUCCESS;
+    return hold;
+  }
+  if (hold != nullptr) ::CloseHandle(hold);
+  return nullptr;
 }
 
 bool InterfaceDetailPath(const void* detail, DWORD size, std::string* path) {

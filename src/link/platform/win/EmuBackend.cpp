@@ -3,8 +3,10 @@
 // 100 ms default time-out), open to the current user only (PipeSecurity.h). The program is the
 // server: an instance waits for its client with an overlapped ConnectNamedPipe, and a client
 // that PeekNamedPipe finds connected is handed out and driven through ReadFileEx / WriteFileEx
-// (NativeIo.h). The slot's first instance is made with FILE_FLAG_FIRST_PIPE_INSTANCE, so a slot
-// that another running program serves is refused without ever connecting to it.
+// (NativeIo.h). A program serving a slot holds a named mutex for it (DevicePaths.h HoldName)
+// from its first instance on, and that instance is made with FILE_FLAG_FIRST_PIPE_INSTANCE, so
+// a slot that another running program serves is refused without ever connecting to it (wine
+// does not refuse a second first instance; the mutex does).
 #include "EmuBackend.h"
 
 #include <windows.h>
@@ -13,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "DevicePaths.h"
 #include "NativeIo.h"
 #include "PipeSecurity.h"
 #include "win/LastError.h"
@@ -45,6 +48,10 @@ struct Instance {
 };
 
 struct Slot {
+  ~Slot() {
+    if (hold != nullptr) ::CloseHandle(hold);
+  }
+  HANDLE hold = nullptr;              // this program serves the slot
   std::shared_ptr<Instance> waiting;  // listening for a client
   std::shared_ptr<Instance> client;   // connected (handed out while in_use)
   std::weak_ptr<Instance> handed;     // the last client handed out, while its owner keeps it
@@ -186,15 +193,28 @@ EmulatorLink::ListenResult EmulatorLink::Listen(int slot, qsys::SysError* error)
     *error = qsys::LastErrorFailure(slots_->security.error_code());
     return ListenResult::kOpenFailed;
   }
+  DWORD code = 0;
+  const bool taken = s.hold == nullptr;
+  if (taken) {
+    s.hold = TakeHold(HoldName("slot", SlotPath(slot)), &code);
+    if (s.hold == nullptr) {
+      // Another program serves the slot: refused as the pipe's first instance would be.
+      *error = qsys::LastErrorFailure(code == ERROR_ALREADY_EXISTS ? ERROR_ACCESS_DENIED : code);
+      return ListenResult::kOpenFailed;
+    }
+  }
   // While a client we handed out is still open the pipe exists, and it is ours.
   const std::shared_ptr<Instance> handed = s.handed.lock();
   const bool first = handed == nullptr || handed->pipe == INVALID_HANDLE_VALUE;
   std::shared_ptr<Instance> made;
-  DWORD code = 0;
   const ListenResult result =
       MakeInstance(SlotPath(slot), first, slots_->security.Attributes(), &made, &code);
   if (result != ListenResult::kListening) {
     *error = qsys::LastErrorFailure(code);
+    if (taken) {
+      ::CloseHandle(s.hold);
+      s.hold = nullptr;
+    }
     return result;
   }
   (made->connecting ? s.waiting : s.client) = std::move(made);

@@ -19,15 +19,14 @@ namespace {
 constexpr uint32_t kDefaultInputBuffers = 64;  // what hidapi asks the driver for at open
 constexpr DWORD kWriteTimeoutMs = 5000;        // as long as Linux's usbhid waits
 
-// Takes the machine for this program: the mutex exists while a program holds it. nullptr with
-// *error when another one does (or one of another user, whose mutex we may not open).
+// Takes the machine for this program. nullptr with *error when another one holds it (or one
+// of another user, whose mutex we may not open).
 HANDLE Hold(const std::string& path, LinkError* error) {
-  const HANDLE hold = ::CreateMutexA(nullptr, FALSE, HidHoldName(path).c_str());
-  const DWORD code = ::GetLastError();
-  if (hold != nullptr && code != ERROR_ALREADY_EXISTS) return hold;
-  if (hold != nullptr) ::CloseHandle(hold);
-  *error = hold != nullptr || code == ERROR_ACCESS_DENIED ? LinkError::kLockViolation
-                                                          : LinkError::kGenFailure;
+  DWORD code = 0;
+  const HANDLE hold = TakeHold(HidHoldName(path), &code);
+  if (hold != nullptr) return hold;
+  *error = code == ERROR_ALREADY_EXISTS || code == ERROR_ACCESS_DENIED ? LinkError::kLockViolation
+                                                                       : LinkError::kGenFailure;
   return nullptr;
 }
 
