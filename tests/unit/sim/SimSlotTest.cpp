@@ -3,19 +3,13 @@
 
 #include <string>
 
-#include "ScratchFolder.h"
 #include "SimSlot.h"
 #include "SlotChannel.h"
+#include "SlotFixture.h"
 #include "platform/EmuBackend.h"
 
 namespace qsim {
 namespace {
-
-class SlotTest : public ::testing::Test {
- protected:
-  ScratchFolder scratch_{"qsimslot"};
-  const std::string dir_ = scratch_.path();
-};
 
 TEST_F(SlotTest, ConnectsOnceTheProgramListens) {
   const std::string path = SlotPath(dir_, 2);

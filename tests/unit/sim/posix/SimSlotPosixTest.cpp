@@ -7,18 +7,12 @@
 #include <fstream>
 #include <string>
 
-#include "ScratchFolder.h"
 #include "SimSlot.h"
+#include "SlotFixture.h"
 #include "posix/ControlSocket.h"
 
 namespace qsim {
 namespace {
-
-class SlotTest : public ::testing::Test {
- protected:
-  ScratchFolder scratch_{"qsimslot"};
-  const std::string dir_ = scratch_.path();
-};
 
 TEST_F(SlotTest, DirectoryFollowsTheEnvironment) {
   const char* saved_dir = std::getenv("QUADRELLE_EMULATOR_DIR");
