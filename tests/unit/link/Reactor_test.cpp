@@ -1,23 +1,11 @@
 // The completion reactor: routines run only inside alertable sleeps, on the calling thread.
 #include "LinkFixture.h"
+#include "RoutineRecord.h"
 
 namespace {
 
 using qplatform::Overlapped;
 using qplatform::PolledDevice;
-
-struct Seen {
-  int calls = 0;
-  LinkError error = LinkError::kSuccess;
-  uint32_t bytes = 0;
-};
-
-void Record(LinkError error, uint32_t bytes, Overlapped* overlapped) {
-  auto* seen = static_cast<Seen*>(overlapped->context);
-  ++seen->calls;
-  seen->error = error;
-  seen->bytes = bytes;
-}
 
 TEST_F(LinkTest, RoutinesRunOnlyInAlertableSleeps) {
   auto machine = AddHid("/dev/hidraw0");

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "RoutineRecord.h"
 #include "platform/posix/PollSource.h"
 
 namespace {
@@ -31,19 +32,6 @@ class FdDevice : public PolledDevice, public qplatform::PollSource {
  private:
   int fd_;
 };
-
-struct Seen {
-  int calls = 0;
-  LinkError error = LinkError::kSuccess;
-  uint32_t bytes = 0;
-};
-
-void Record(LinkError error, uint32_t bytes, Overlapped* overlapped) {
-  auto* seen = static_cast<Seen*>(overlapped->context);
-  ++seen->calls;
-  seen->error = error;
-  seen->bytes = bytes;
-}
 
 TEST(Reactor, RealDescriptorWakesTheSleepEarly) {
   qplatform::Reactor::Instance().Install();

@@ -11,23 +11,11 @@
 #include <thread>
 
 #include "LinkFixture.h"
+#include "RoutineRecord.h"
 
 namespace {
 
 using qplatform::Overlapped;
-
-struct Seen {
-  int calls = 0;
-  LinkError error = LinkError::kSuccess;
-  uint32_t bytes = 0;
-};
-
-void Record(LinkError error, uint32_t bytes, Overlapped* overlapped) {
-  auto* seen = static_cast<Seen*>(overlapped->context);
-  ++seen->calls;
-  seen->error = error;
-  seen->bytes = bytes;
-}
 
 // A message pipe: the server end as a native device, the client end plain.
 class NativePipe : public ::testing::Test {
