@@ -218,7 +218,7 @@ class Parser {
   // predeal SEAT [,] HOLDING {, HOLDING}: a holding is a suit letter and its cards, "SAQ542".
   bool Predeal() {
     Take();
-    int seat;
+    int seat = 0;
     if (Peek().kind == TokenKind::kName && Find(kSuits, Peek().text) != nullptr) {
       return Fail(Peek(), "predealing a suit length ('" + Peek().text + "(...)') is not supported");
     }
