@@ -9,7 +9,7 @@
 #include "Fileutils.h"
 #include "FullDisc.h"
 #include "ScratchFolder.h"
-#include "SpecialFiles.h"
+#include "PosixFileKinds.h"
 #include "log.h"
 
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 
 #include "BriDup.h"
 #include "DealFileFixture.h"
-#include "SpecialFiles.h"
+#include "PosixFileKinds.h"
 #include "TestSystem.h"
 
 namespace {
