@@ -56,15 +56,7 @@ bool Reactor::Start(const Pending& op, LinkError* error) {
   if (!op.handle->AcceptTransfer(op.write, error)) return false;
   // A transfer the device can finish at once still reports through its routine, and only in
   // an alertable sleep; trying now just gets the bytes moving without a wait.
-  LinkError op_error = LinkError::kSuccess;
-  uint32_t bytes = 0;
-  const bool finished = op.write ? op.handle->TryWrite(op.buffer, op.size, &op_error, &bytes)
-                                 : op.handle->TryRead(op.buffer, op.size, &op_error, &bytes);
-  if (finished) {
-    done_.push_back({op.handle, op.write, op.routine, op_error, bytes, op.overlapped});
-  } else {
-    pending_.push_back(op);
-  }
+  if (!TryFinish(op)) pending_.push_back(op);
   Install();
   *error = LinkError::kSuccess;
   return true;
@@ -97,15 +89,18 @@ void Reactor::Finished(const CompletionDevice* handle, bool write, CompletionRou
   done_.push_back({handle, write, routine, error, bytes, overlapped});
 }
 
+bool Reactor::TryFinish(const Pending& op) {
+  LinkError error = LinkError::kSuccess;
+  uint32_t bytes = 0;
+  const bool finished = op.write ? op.handle->TryWrite(op.buffer, op.size, &error, &bytes)
+                                 : op.handle->TryRead(op.buffer, op.size, &error, &bytes);
+  if (finished) done_.push_back({op.handle, op.write, op.routine, error, bytes, op.overlapped});
+  return finished;
+}
+
 void Reactor::Sweep() {
   for (size_t i = 0; i < pending_.size();) {
-    Pending& op = pending_[i];
-    LinkError error = LinkError::kSuccess;
-    uint32_t bytes = 0;
-    const bool finished = op.write ? op.handle->TryWrite(op.buffer, op.size, &error, &bytes)
-                                   : op.handle->TryRead(op.buffer, op.size, &error, &bytes);
-    if (finished) {
-      done_.push_back({op.handle, op.write, op.routine, error, bytes, op.overlapped});
+    if (TryFinish(pending_[i])) {
       pending_.erase(pending_.begin() + static_cast<std::ptrdiff_t>(i));
     } else {
       ++i;

@@ -77,6 +77,8 @@ class Reactor : public qclock::AlertableWaiter {
   };
 
   bool Start(const Pending& op, LinkError* error);
+  // Tries the device once; a transfer that finished goes to the done queue (true).
+  bool TryFinish(const Pending& op);
   // Moves every pending transfer that can finish now to the done queue.
   void Sweep();
   // Runs the routines that were due when it was called; true when any ran.
