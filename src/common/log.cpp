@@ -248,7 +248,7 @@ uint64_t DumpBytesOverBudget(uint32_t self) {
   if (size > g_size_limit) {
     std::fclose(g_log_file);
     TrimFileToTail(g_file_name, g_size_limit, g_size_limit / 4 * 3);
-    g_log_file = std::fopen(g_file_name, "a");
+    g_log_file = std::fopen(g_file_name, "ab");
     if (g_log_file == nullptr) {
       return 0;
     }
@@ -454,7 +454,8 @@ TraceState TraceSetState(int request) {
       if (!trimmed) {
         TRACE('W', "Error handling log file\n");
       }
-      g_log_file = std::fopen(g_file_name, "a");
+      // Binary, so that a line ends in one line feed on every system, as the trim counts it.
+      g_log_file = std::fopen(g_file_name, "ab");
       if (g_log_file == nullptr) {
         TRACE('C', "Could not open the log file\n");
         result = TRACE_FAILED;
@@ -503,12 +504,12 @@ int TraceDump(const char* path) {
 
   FILE* extra = nullptr;
   if (path != nullptr) {
-    extra = std::fopen(path, "w");
+    extra = std::fopen(path, "wb");
     if (extra == nullptr) {
       TRACE('W', "Could not open %s\n", path);
     }
   } else if (g_file_output) {
-    extra = std::fopen(g_file_name, "a");
+    extra = std::fopen(g_file_name, "ab");
     if (extra == nullptr) {
       TRACE('W', "Could not open log\n");
       g_file_output = false;
