@@ -8,11 +8,13 @@
 
 #include "MessageBox.h"
 #include "Settings.h"
+#include "System.h"
 
 ToolCommand ToolCommandFor(const char* value_name, const std::string& stored,
                            const QString& program_dir, const std::string& deal_file) {
   if (!stored.empty()) return {QString::fromStdString(stored), {}};
-  const QFileInfo companion(program_dir + QLatin1Char('/') + QLatin1String(kCompanionProgram));
+  const QFileInfo companion(program_dir + QLatin1Char('/') + QLatin1String(kCompanionProgram) +
+                            QLatin1String(qsys::ProgramSuffix()));
   if (!companion.isFile() || !companion.isExecutable()) return {};
   if (std::strcmp(value_name, "PrintTool") == 0) {
     QStringList arguments{QStringLiteral("--handrecord")};

@@ -5,7 +5,8 @@
 #include <QStringList>
 #include <string>
 
-// The program installed with Quadrelle that makes boards and hand records.
+// The program installed with Quadrelle that makes boards and hand records (its file name ends in
+// the system's program suffix).
 inline constexpr const char* kCompanionProgram = "quadrelle-prepare";
 
 // What a tool button starts. An empty program: nothing.

@@ -182,12 +182,11 @@ void Page_Parameters::OnSetupPrintTool() {
 void Page_Parameters::SetupTool(std::string& path, QLineEdit* field) {
   const std::string chosen = ChooseFileToOpen(this, QString::fromLatin1(qsys::ProgramFileFilter()));
   if (chosen.empty()) return;
-  if (qsys::ProgramMustBeExecutable()) {
-    const QFileInfo info(QString::fromStdString(chosen));
-    if (!info.isFile() || !info.isExecutable()) {
-      ShowMessageBox("Not an executable program", "Error", BoxButtons::Ok);
-      return;
-    }
+  // A program carries the permission to run on POSIX and a program's extension on Windows.
+  const QFileInfo info(QString::fromStdString(chosen));
+  if (!info.isFile() || !info.isExecutable()) {
+    ShowMessageBox("Not an executable program", "Error", BoxButtons::Ok);
+    return;
   }
   path = chosen;
   field->setText(QString::fromStdString(path));

@@ -34,10 +34,9 @@ uint32_t CurrentThreadNumber();
 std::string LoginName();
 // The folder of the installed examples, relative to the program's own folder ("/" separated).
 const char* ExamplesBesideProgram();
-// What a file dialog offers when the operator picks a program to start, and whether the chosen
-// file must carry the permission to run it (POSIX programs have no extension; on Windows the
-// filter's ".exe" says it).
+// What a file dialog offers when the operator picks a program to start.
 const char* ProgramFileFilter();
-bool ProgramMustBeExecutable();
+// What ends the file name of a program ("" on POSIX, ".exe" on Windows).
+const char* ProgramSuffix();
 
 }  // namespace qsys

@@ -52,8 +52,8 @@ const char* ProgramFileFilter() {
   return "All files (*)";
 }
 
-bool ProgramMustBeExecutable() {
-  return true;
+const char* ProgramSuffix() {
+  return "";
 }
 
 }  // namespace qsys

@@ -53,8 +53,8 @@ const char* ProgramFileFilter() {
   return "Executable files (*.exe)";
 }
 
-bool ProgramMustBeExecutable() {
-  return false;
+const char* ProgramSuffix() {
+  return ".exe";
 }
 
 }  // namespace qsys

@@ -14,6 +14,8 @@
 #include "Page_Parameters.h"
 #include "RadioListBox.h"
 #include "Settings.h"
+#include "System.h"
+#include "ToolStandIn.h"
 #include "log.h"
 
 namespace {
@@ -27,16 +29,6 @@ struct ControlState {
 };
 
 const ControlState kDefaults = {0, 0, 0, false, true, true, true, true};
-
-// Writes a small program that records how many arguments it got into `marker`.
-QString WriteScript(const QString& path, const QString& marker) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return QString();
-  file.write(("#!/bin/sh\necho $# > '" + marker + "'\n").toUtf8());
-  file.close();
-  file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-  return path;
-}
 
 }  // namespace
 
@@ -166,7 +158,7 @@ class ParametersPageTest : public QObject {
 
   void setupToolTakesOnlyAnExecutable() {
     page_->show();
-    const QString program = WriteScript(scratch_->Path() + "/dealtool", "/dev/null");
+    const QString program = WriteToolStandIn(scratch_->Path() + "/dealtool", "");
     QFile plain(scratch_->Path() + "/notes.txt");
     QVERIFY(plain.open(QIODevice::WriteOnly));
     plain.close();
@@ -182,7 +174,11 @@ class ParametersPageTest : public QObject {
 
     answer = plain.fileName().toStdString();
     page_->OnSetupDealTool();
+#ifdef _WIN32
+    QCOMPARE(offered, QString("Executable files (*.exe)"));
+#else
     QCOMPARE(offered, QString("All files (*)"));
+#endif
     QCOMPARE(boxes.requests.size(), size_t{1});
     QCOMPARE(boxes.requests[0].text, std::string("Not an executable program"));
     QCOMPARE(page_->DealToolPath(), std::string());
@@ -239,7 +235,7 @@ class ParametersPageTest : public QObject {
     QTest::addColumn<QString>("deal_file");
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
-    const QString kCompanion = "%1/quadrelle-prepare";
+    const QString kCompanion = QStringLiteral("%1/quadrelle-prepare") + qsys::ProgramSuffix();
     QTest::newRow("deal tool") << "DealTool"
                                << "" << true << "/d/set.pbn" << kCompanion
                                << QStringList{"--generate"};
@@ -267,7 +263,7 @@ class ParametersPageTest : public QObject {
     QFETCH(QString, program);
     QFETCH(QStringList, arguments);
     const QString folder = scratch_->Path();
-    if (companion) QVERIFY(!WriteScript(folder + "/quadrelle-prepare", "/dev/null").isEmpty());
+    if (companion) QVERIFY(!WriteToolStandIn(folder + "/quadrelle-prepare", "").isEmpty());
     // A file of that name that is no program is not taken.
     QFile plain(scratch_->Path() + "/plain/quadrelle-prepare");
     QVERIFY(QDir().mkpath(scratch_->Path() + "/plain") && plain.open(QIODevice::WriteOnly));
@@ -285,7 +281,7 @@ class ParametersPageTest : public QObject {
     const QString folder = scratch_->Path() + "/tools; touch pwned";
     QVERIFY(QDir().mkpath(folder));
     const QString marker = scratch_->Path() + "/arguments";
-    const QString program = WriteScript(folder + "/print tool", marker);
+    const QString program = WriteToolStandIn(folder + "/print tool", marker);
     QVERIFY(WriteSettingString("Parameters", "PrintTool", program.toStdString().c_str()));
     MessageBoxCapture boxes;
     LaunchTool("PrintTool");
@@ -298,9 +294,15 @@ class ParametersPageTest : public QObject {
   }
 
  private:
-  CRadioListBox* List(int id) const { return static_cast<CRadioListBox*>(FindControl(page_, id)); }
-  QCheckBox* Check(int id) const { return static_cast<QCheckBox*>(FindControl(page_, id)); }
-  QLineEdit* Field(int id) const { return static_cast<QLineEdit*>(FindControl(page_, id)); }
+  CRadioListBox* List(int id) const {
+    return static_cast<CRadioListBox*>(FindControl(page_, id));
+  }
+  QCheckBox* Check(int id) const {
+    return static_cast<QCheckBox*>(FindControl(page_, id));
+  }
+  QLineEdit* Field(int id) const {
+    return static_cast<QLineEdit*>(FindControl(page_, id));
+  }
 
   ControlState State() const {
     return {List(1069)->GetCurSel(),  List(1071)->GetCurSel(),  List(1079)->GetCurSel(),
