@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "ScratchRegistry.h"
+
 class QWidget;
 
 // While one lives, the settings store and the current directory are in a fresh folder.
@@ -20,6 +22,9 @@ class ScratchEnvironment {
  private:
   QTemporaryDir dir_;
   QString previous_dir_;
+#ifdef _WIN32
+  ScratchRegistry registry_;  // the store there
+#endif
 };
 
 // Shows the window, waits until it is exposed and active; false if it never was.

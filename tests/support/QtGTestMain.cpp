@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "ScratchRegistry.h"
+
 int main(int argc, char** argv) {
   // Settings, the instance socket, deal files and the log stay in a scratch folder.
   QTemporaryDir scratch;
@@ -19,6 +21,9 @@ int main(int argc, char** argv) {
   qputenv("XDG_RUNTIME_DIR", root + "/runtime");
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QDir::setCurrent(scratch.path());
+#ifdef _WIN32
+  ScratchRegistry registry;  // where the settings are there
+#endif
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();

@@ -292,9 +292,14 @@ class CardDistributionPageTest : public QObject {
     QCOMPARE(folders, QStringList({examples, examples, QString()}));
     // No sample session anywhere (the test program is not installed): the dialog decides.
     QCOMPARE(SampleSessionFolder(QCoreApplication::applicationDirPath()), QString());
-    QVERIFY(QDir().mkpath(scratch_->Path() + "/share/quadrelle/examples"));
-    QCOMPARE(SampleSessionFolder(scratch_->Path() + "/bin"),
-             QDir(scratch_->Path() + "/share/quadrelle/examples").absolutePath());
+    // Installed: beside the program on Windows, in the shared files' folder elsewhere.
+#ifdef _WIN32
+    const QString installed = scratch_->Path() + "/bin/examples";
+#else
+    const QString installed = scratch_->Path() + "/share/quadrelle/examples";
+#endif
+    QVERIFY(QDir().mkpath(installed));
+    QCOMPARE(SampleSessionFolder(scratch_->Path() + "/bin"), QDir(installed).absolutePath());
   }
 
   void anEmptyRememberedNameShowsNoDeal() {

@@ -12,8 +12,8 @@ class ControlsTest : public QObject {
   void colourStaticDrawsItsTextColour() {
     CColorStatic label;
     label.setObjectName("justDealt");
-    label.setText(QString(20, QChar(0x2588)));  // full blocks: most pixels are text
-    label.resize(label.sizeHint());
+    label.setText(QString(20, QChar(0x2588)));     // full blocks: most pixels are text
+    label.resize(label.sizeHint() + QSize(8, 8));  // room beside the text on every style
     QCOMPARE(label.TextColour(), QColor(0, 0, 0));
     const QColor red(200, 0, 0);
     label.SetTextColour(red);

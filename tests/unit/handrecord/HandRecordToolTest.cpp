@@ -139,7 +139,9 @@ TEST_F(HandRecordToolTest, CommitmentOnlyForTheSeedThatMadeTheBoards) {
       << out_;
   ASSERT_EQ(Run(file + " --boards 4 --pdf " + Path("seeded.pdf") + " --commitment " + hex), 0)
       << err_;
-  EXPECT_NE(PdfText(Path("seeded.pdf")).find("Seed commitment " + commitment), std::string::npos);
+  if (!kTestSystemIsWindows) {  // read back with pdftotext, a Linux program
+    EXPECT_NE(PdfText(Path("seeded.pdf")).find("Seed commitment " + commitment), std::string::npos);
+  }
 
   const struct {
     std::string arguments;

@@ -4,12 +4,14 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "FirstStart.h"
 #include "RunSections.h"
 #include "ScratchFolder.h"
+#include "ScratchRegistry.h"
 #include "Settings.h"
 #include "TestSystem.h"
 #include "log.h"
@@ -27,14 +29,22 @@ class SettingsTest : public ::testing::Test {
     TraceSetStandardOutput(nullptr);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        QString::fromStdString(dir_.string()));
+#ifdef _WIN32
+    registry_ = std::make_unique<ScratchRegistry>();
+#endif
   }
   void TearDown() override {
+#ifdef _WIN32
+    registry_.reset();
+#endif
     std::error_code ignored;
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(dir_, ignored);
   }
 
-  fs::path StoreFile() const { return dir_ / "Mirelon Consulting" / "Quadrelle.conf"; }
+  fs::path StoreFile() const {
+    return dir_ / "Mirelon Consulting" / "Quadrelle.conf";
+  }
 
   void WriteStoreFile(const std::string& text) {
     fs::create_directories(StoreFile().parent_path());
@@ -49,6 +59,9 @@ class SettingsTest : public ::testing::Test {
   }
 
   fs::path dir_;
+#ifdef _WIN32
+  std::unique_ptr<ScratchRegistry> registry_;  // the store there
+#endif
 };
 
 TEST_F(SettingsTest, MissingValuesYieldTheCallersDefault) {
