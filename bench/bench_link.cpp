@@ -1,18 +1,14 @@
 // One command exchange over the emulator link ("STAT" answered by a HEADER, one DATA packet
-// "01 busy" and a STATUS), against the floor: the same five packets bounced over a bare
-// SOCK_SEQPACKET socket pair between the same two threads.
+// "01 busy" and a STATUS), against the floor: the same five records bounced over the system's
+// bare channel of the same kind (a SOCK_SEQPACKET socket pair on POSIX, a message-mode named
+// pipe on Windows) between the same two threads (LinkMachine.h).
 #include <benchmark/benchmark.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
-#include <atomic>
-#include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
-#include <thread>
 
+#include "LinkMachine.h"
 #include "PacketFormat.h"
 #include "USBinterface.h"
 #include "log.h"
@@ -21,78 +17,25 @@
 
 namespace {
 
-// The machine thread: answers every COMMAND on any of its sockets with the STAT reply.
-class Machine {
- public:
-  void Add(int fd) { fds_[count_++] = fd; }
-  void Start() {
-    thread_ = std::thread([this] { Run(); });
-  }
-  void Stop() {
-    stop_ = true;
-    thread_.join();
-  }
-
- private:
-  void Run() {
-    uint32_t transmission[2] = {0, 0};
-    while (!stop_) {
-      pollfd fds[2];
-      for (int i = 0; i < count_; ++i) fds[i] = {fds_[i], POLLIN, 0};
-      if (::poll(fds, static_cast<nfds_t>(count_), 20) <= 0) continue;
-      for (int i = 0; i < count_; ++i) {
-        if ((fds[i].revents & POLLIN) == 0) continue;
-        PacketRecord p;
-        if (::recv(fds_[i], p.bytes, sizeof p.bytes, MSG_DONTWAIT) != 65) continue;
-        if (PacketTypeOf(p) == PACKET_HEADER) transmission[i] = HeaderTransmission(p);
-        if (PacketTypeOf(p) != PACKET_COMMAND) continue;
-        for (const PacketRecord& r : MakeReply(transmission[i], "01 busy", 7)) {
-          ::send(fds_[i], r.bytes, kPacketRecordSize, MSG_NOSIGNAL);
-        }
-      }
-    }
-  }
-
-  int fds_[2] = {-1, -1};
-  int count_ = 0;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-int Connect(const std::string& path) {
-  const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) std::abort();
-  return fd;
-}
-
 struct Rig {
   Rig() {
     TraceSetStandardOutput(nullptr);
-    char pattern[] = "/tmp/quadrelle-bench-XXXXXX";
-    dir = ::mkdtemp(pattern);
+    dir = linkbench::MakeSlotFolder();
     emulator = std::make_unique<qplatform::EmulatorLink>(dir);
     backends = std::make_unique<qplatform::ScopedBackends>(
         qplatform::Backends{&hid, &bulk, emulator.get()});
     CreateConnectionMutex();
     FindDevice(0);  // creates the slots
-    machine.Add(Connect(emulator->SlotPath(0)));
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) std::abort();
-    floor_fd = pair[0];
-    machine.Add(pair[1]);
-    machine.Start();
+    machine = std::make_unique<linkbench::Machine>(emulator->SlotPath(0));
     device = FindDevice(0);
     if (device == nullptr || !device->ClientInit()) std::abort();
   }
   ~Rig() {
     delete device;
-    machine.Stop();
+    machine.reset();
     backends.reset();
     emulator.reset();
-    ::rmdir(dir.c_str());
+    linkbench::RemoveSlotFolder(dir);
   }
 
   std::string dir;
@@ -100,8 +43,7 @@ struct Rig {
   qplatform::FakeBulkBackend bulk;
   std::unique_ptr<qplatform::EmulatorLink> emulator;
   std::unique_ptr<qplatform::ScopedBackends> backends;
-  Machine machine;
-  int floor_fd = -1;
+  std::unique_ptr<linkbench::Machine> machine;
   UsbInterface* device = nullptr;
 };
 
@@ -124,22 +66,20 @@ void BM_StatExchange(benchmark::State& state) {
 }
 BENCHMARK(BM_StatExchange)->UseRealTime();
 
-void BM_SocketFloor(benchmark::State& state) {
+void BM_Floor(benchmark::State& state) {
   Rig& rig = TheRig();
   uint32_t transmission = 0;
   for (auto _ : state) {
     const PacketRecord out[2] = {MakeHostHeader("bench", ++transmission), MakeCommand("STAT")};
-    for (const PacketRecord& p : out) ::send(rig.floor_fd, p.bytes, kPacketRecordSize, 0);
-    for (int i = 0; i < 3; ++i) {
-      PacketRecord in;
-      if (::recv(rig.floor_fd, in.bytes, sizeof in.bytes, 0) != 65) {
-        state.SkipWithError("floor failed");
-        break;
-      }
-      benchmark::DoNotOptimize(in);
+    PacketRecord in[3];
+    if (!rig.machine->FloorExchange(out, in)) {
+      state.SkipWithError("floor failed");
+      break;
     }
+    benchmark::DoNotOptimize(in);
   }
 }
-BENCHMARK(BM_SocketFloor)->UseRealTime();
+[[maybe_unused]] benchmark::internal::Benchmark* const floor_benchmark =
+    benchmark::RegisterBenchmark(linkbench::FloorName(), BM_Floor)->UseRealTime();
 
 }  // namespace
