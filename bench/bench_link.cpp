@@ -1,7 +1,8 @@
 // One command exchange over the emulator link ("STAT" answered by a HEADER, one DATA packet
 // "01 busy" and a STATUS), against the floor: the same five records bounced over the system's
 // bare channel of the same kind (a SOCK_SEQPACKET socket pair on POSIX, a message-mode named
-// pipe on Windows) between the same two threads (LinkMachine.h).
+// pipe on Windows) between the same two threads (LinkMachine.h). BM_ExchangeOverFloor times
+// both in each iteration; its "ratio" counter is the exchange's time over the floor's.
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 
 #include "LinkMachine.h"
 #include "PacketFormat.h"
+#include "RatioTimer.h"
 #include "USBinterface.h"
 #include "log.h"
 #include "platform/Backends.h"
@@ -52,34 +54,65 @@ Rig& TheRig() {
   return rig;
 }
 
+bool Exchange(Rig& rig) {
+  char reply[256];
+  uint32_t length = 0;
+  const bool done = rig.device->SendCommand("STAT", 1000, reply, sizeof reply, &length) != 0;
+  benchmark::DoNotOptimize(reply);
+  return done && length == 7;
+}
+
+bool Floor(Rig& rig) {
+  static uint32_t transmission = 0;
+  const PacketRecord out[2] = {MakeHostHeader("bench", ++transmission), MakeCommand("STAT")};
+  PacketRecord in[3];
+  const bool done = rig.machine->FloorExchange(out, in);
+  benchmark::DoNotOptimize(in);
+  return done;
+}
+
 void BM_StatExchange(benchmark::State& state) {
   Rig& rig = TheRig();
-  char reply[256];
   for (auto _ : state) {
-    uint32_t length = 0;
-    if (!rig.device->SendCommand("STAT", 1000, reply, sizeof reply, &length) || length != 7) {
+    if (!Exchange(rig)) {
       state.SkipWithError("exchange failed");
       break;
     }
-    benchmark::DoNotOptimize(reply);
   }
 }
 BENCHMARK(BM_StatExchange)->UseRealTime();
 
 void BM_Floor(benchmark::State& state) {
   Rig& rig = TheRig();
-  uint32_t transmission = 0;
   for (auto _ : state) {
-    const PacketRecord out[2] = {MakeHostHeader("bench", ++transmission), MakeCommand("STAT")};
-    PacketRecord in[3];
-    if (!rig.machine->FloorExchange(out, in)) {
+    if (!Floor(rig)) {
       state.SkipWithError("floor failed");
       break;
     }
-    benchmark::DoNotOptimize(in);
   }
 }
 [[maybe_unused]] benchmark::internal::Benchmark* const floor_benchmark =
     benchmark::RegisterBenchmark(linkbench::FloorName(), BM_Floor)->UseRealTime();
+
+// One exchange and one floor exchange right after it, so that both meet the machine in the same
+// state (a busy neighbour slows both alike).
+void BM_ExchangeOverFloor(benchmark::State& state) {
+  Rig& rig = TheRig();
+  RatioTimer timer;
+  for (auto _ : state) {
+    const auto t0 = RatioTimer::Clock::now();
+    const bool exchanged = Exchange(rig);
+    const auto t1 = RatioTimer::Clock::now();
+    const bool floored = Floor(rig);
+    const auto t2 = RatioTimer::Clock::now();
+    if (!exchanged || !floored) {
+      state.SkipWithError("exchange failed");
+      break;
+    }
+    timer.Add(state, t1 - t0, t2 - t1);
+  }
+  timer.Report(state, "floor");
+}
+BENCHMARK(BM_ExchangeOverFloor)->UseManualTime();
 
 }  // namespace
