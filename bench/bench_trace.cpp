@@ -5,20 +5,22 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "log.h"
 
 namespace {
 
-// A running log on a file of its own, removed afterwards.
+// A running log on a file of its own in the system's folder for temporary files, removed
+// afterwards.
 class LogSession {
  public:
   LogSession() {
-    char name[] = "/tmp/quadrelle-bench-trace-XXXXXX";
-    int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    path_ = name;
+    path_ = (std::filesystem::temp_directory_path() / "quadrelle-bench-trace-XXXXXX").string();
+    const int fd = mkstemp(path_.data());
+    if (fd < 0) std::abort();
+    close(fd);
     Start();
   }
   ~LogSession() {

@@ -1,12 +1,16 @@
 // quadrelle-screens DIR: takes a picture of the main window with each of its pages, for the
 // operator's guide; quadrelle-screens --prepare DIR the picture of quadrelle-prepare's lesson-set
-// part. scripts/screenshots runs both under a virtual X display.
+// part; quadrelle-screens --framed DIR framed-window.png, the main window on its card distribution
+// page with the frame and caption the system draws, taken from the screen (scripts/screenshots
+// --windows runs it under wine, which draws them like Windows). scripts/screenshots runs them
+// under a virtual X display.
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPainter>
 #include <QPixmap>
+#include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <fstream>
@@ -165,12 +169,31 @@ bool LessonSetPicture(const QDir& out) {
   return group != nullptr && Save(group->grab(), out, QStringLiteral("10-lesson-set.png"));
 }
 
+// The main window on the card distribution page as it stands on the screen, frame and caption
+// included: a window system that draws none (a bare X server) leaves the dialog alone in the
+// picture.
+bool FramedPicture(CMainDlg& dialog, const QDir& out) {
+  dialog.ShowPage(2);
+  dialog.move(16, 16);
+  // The screen shows what the window system has been handed, which may lag the last paint: a
+  // second of the program's loop lets the first machine search and its buttons settle there.
+  QElapsedTimer shown;
+  shown.start();
+  RunUntil([&] { return shown.elapsed() >= 1000; });
+  const QRect frame = dialog.frameGeometry();
+  const QPixmap picture =
+      dialog.screen()->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+  return Save(picture, out, QStringLiteral("framed-window.png"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bool prepare = argc == 3 && std::string(argv[1]) == "--prepare";
-  if (argc != 2 && !prepare) {
-    std::fprintf(stderr, "usage: quadrelle-screens [--prepare] DIR\n");
+  const std::string mode = argc == 3 ? argv[1] : "";
+  const bool prepare = mode == "--prepare";
+  const bool framed = mode == "--framed";
+  if (argc != 2 && !prepare && !framed) {
+    std::fprintf(stderr, "usage: quadrelle-screens [--prepare | --framed] DIR\n");
     return 2;
   }
   QApplication application(argc, argv);
@@ -197,6 +220,11 @@ int main(int argc, char** argv) {
   CMainDlg dialog;
   dialog.show();
   Settle();
+  if (framed) {
+    const bool saved = FramedPicture(dialog, out);
+    EnableEmulatorLink(false);
+    return saved ? 0 : 1;
+  }
   static const char* const kNames[] = {
       "start", "parameters", "card-distribution", "deal-menu", "split", "service", "about"};
   int failures = 0;
