@@ -22,7 +22,10 @@ std::string ChooseFileToOpen(QWidget* parent, const QString& filter, const QStri
     chosen = QFileDialog::getOpenFileName(parent, QString(), folder, filter);
   }
   QDir::setCurrent(remembered);
-  return chosen.isEmpty() ? std::string() : QFileInfo(chosen).absoluteFilePath().toStdString();
+  // The path as the system writes it: what the fields show and the store keeps.
+  return chosen.isEmpty()
+             ? std::string()
+             : QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath()).toStdString();
 }
 
 OpenFileResponder SetOpenFileResponder(OpenFileResponder responder) {

@@ -182,12 +182,17 @@ TEST_F(StartupTest, CopiesForOtherMachinesRunSideBySide) {
     QProcess second;
     bool ran_beside = false;
     int closer_exit = -1;
-    QTimer::singleShot(300, [&] { second.start(Program(), c.second); });
-    QTimer::singleShot(2500, [&] {
-      ran_beside = second.state() == QProcess::Running;
-      closer_exit = QProcess::execute(Program(), c.close_second);
-      second.waitForFinished(5000);
-      EndDialogLoop(42);
+    // The second copy is looked at 2.2 s after it has started (a start may take a while under
+    // load): a copy that gave way to this one would have ended by then.
+    QTimer::singleShot(300, [&] {
+      second.start(Program(), c.second);
+      second.waitForStarted(10000);
+      QTimer::singleShot(2200, [&] {
+        ran_beside = second.state() == QProcess::Running;
+        closer_exit = QProcess::execute(Program(), c.close_second);
+        second.waitForFinished(5000);
+        EndDialogLoop(42);
+      });
     });
     EXPECT_EQ(app.InitInstance(), 42);  // neither copy ended this one
     EXPECT_TRUE(ran_beside);
