@@ -15,10 +15,11 @@
 #include "Settings.h"
 
 // A stored variant may announce a length of gigabytes; Qt then asks for that much memory and
-// copes when it does not get it, as it does outside the sanitizer. The sanitizer's allocator
-// must say no the same way instead of ending the run.
+// copes when it does not get it. The sanitizer's allocator must say no the way a club's computer
+// does (an ask for 19 GB, say), instead of granting it lazily and letting Qt fill it until the
+// run is out of memory.
 extern "C" const char* __asan_default_options() {
-  return "allocator_may_return_null=1";
+  return "allocator_may_return_null=1:max_allocation_size_mb=1024";
 }
 
 namespace {
